@@ -1,0 +1,5 @@
+// Ending the process.
+#pragma once
+
+/// ExitProcess.
+[[noreturn]] void EndProcess(unsigned exitCode);

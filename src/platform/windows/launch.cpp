@@ -1,0 +1,23 @@
+#include "platform/launch.h"
+
+#include "platform/windows/system_library.h"
+
+void ShellOpenFile(const char* file, const char* parameters) {
+  // shell32 drags in a dozen DLLs; only this path pays for them.
+  using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+  auto shellExecute =
+      SystemFunction<ShellExecuteFunction>(LoadSystemLibrary("shell32.dll"), "ShellExecuteA");
+  if (shellExecute) shellExecute(nullptr, "open", file, parameters, nullptr, SW_SHOW);
+}
+
+void StartProcess(char* commandLine, const char* currentDirectory) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOW;
+  // The handles are left open: the launcher ends right after this call.
+  PROCESS_INFORMATION process = {};
+  CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE,
+                 CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_NEW_PROCESS_GROUP, nullptr,
+                 currentDirectory, &startup, &process);
+}

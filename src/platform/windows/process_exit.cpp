@@ -1,0 +1,5 @@
+#include "platform/process_exit.h"
+
+#include "platform/windows/windows_api.h"
+
+void EndProcess(unsigned exitCode) { ExitProcess(exitCode); }

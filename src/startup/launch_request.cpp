@@ -1,0 +1,73 @@
+#include "startup/launch_request.h"
+
+#include "paths/path_names.h"
+
+namespace {
+
+bool HoldsBlank(TextView text) {
+  for (size_t i = 1; i <= text.length; ++i) {
+    if (text.At(i) == ' ') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool FormSettingsPath(TextView modulePath, Text& settingsPath) {
+  return settingsPath.Assign({DirectoryPart(modulePath), BaseName(modulePath), ".ini"});
+}
+
+bool FormDefaultTarget(TextView modulePath, Text& defaultTarget) {
+  return defaultTarget.Assign(
+      {DirectoryPart(modulePath), "..\\Installer\\", NamePart(modulePath)});
+}
+
+LaunchMode ChooseLaunchMode(const LaunchSettings& settings) {
+  if (settings.BrowseForFolder) return LaunchMode::FolderBrowse;
+  if (settings.ShellExec) return LaunchMode::ShellOpen;
+  return LaunchMode::ProcessStart;
+}
+
+TextView TargetDirectoryOf(TextView commandLine) {
+  if (commandLine.length == 0 || commandLine.At(1) != '"') return DirectoryOf(commandLine);
+  TextView quoted = commandLine.After(1);
+  size_t length = 0;
+  while (length < quoted.length && quoted.bytes[length] != '"') ++length;
+  return DirectoryOf(quoted.Head(length));
+}
+
+bool DecideLaunchRequest(TextView modulePath, const LaunchSettings& settings,
+                         LaunchRequest& request) {
+  request.mode = ChooseLaunchMode(settings);
+  request.usesDefaultTarget = settings.FileToRun.Empty();
+  Text target;
+  if (request.usesDefaultTarget) {
+    if (!FormDefaultTarget(modulePath, target)) return false;
+  } else if (!target.Assign({settings.FileToRun.View()})) {
+    return false;
+  }
+
+  switch (request.mode) {
+    case LaunchMode::FolderBrowse:
+      // Always below the program's own folder, whatever BrowsePath holds;
+      // explorer.exe takes the folder unquoted, blanks and all.
+      return request.file.Assign({"explorer.exe"}) &&
+             request.parameters.Assign({DirectoryPart(modulePath), settings.BrowsePath.View()});
+    case LaunchMode::ShellOpen:
+      request.file = static_cast<Text&&>(target);
+      return true;
+    case LaunchMode::ProcessStart:
+      break;
+  }
+
+  if (!request.targetDirectory.Assign({TargetDirectoryOf(target.View())})) return false;
+  // An unquoted path with a blank lets Windows try each prefix as a program
+  // ("C:\Users\Ann.exe" before "C:\Users\Ann Lee\..."). Our own default
+  // target is one path, so it is quoted; a FileToRun is the author's command
+  // line and stays exactly as written.
+  if (request.usesDefaultTarget && HoldsBlank(target.View())) {
+    return request.commandLine.Assign({"\"", target.View(), "\""});
+  }
+  request.commandLine = static_cast<Text&&>(target);
+  return true;
+}

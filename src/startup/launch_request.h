@@ -1,0 +1,44 @@
+// What the launcher will do, decided from its own path and its settings alone.
+// Nothing here touches the platform, so the same decision can be shown to a
+// media author before the media is made.
+#pragma once
+
+#include "paths/text.h"
+#include "settings/launch_settings.h"
+
+enum class LaunchMode { FolderBrowse, ShellOpen, ProcessStart };
+
+/// The one request the launcher makes.
+struct LaunchRequest {
+  LaunchMode mode = LaunchMode::ProcessStart;
+  /// True when FileToRun was empty and the default target took its place.
+  bool usesDefaultTarget = false;
+  /// FolderBrowse and ShellOpen: the file handed to the shell's "open" verb.
+  Text file;
+  /// FolderBrowse: the folder handed to "explorer.exe". ShellOpen passes none.
+  Text parameters;
+  /// ProcessStart: the command line, exactly as the process receives it.
+  Text commandLine;
+  /// ProcessStart: the target's own directory; empty when it has none. Used
+  /// as the current directory only when it names an existing directory.
+  Text targetDirectory;
+};
+
+/// The settings file beside the program: its directory part, its base name
+/// and ".ini".
+[[nodiscard]] bool FormSettingsPath(TextView modulePath, Text& settingsPath);
+/// The program's own name and extension in "..\Installer\" seen from its own
+/// directory. Not normalised: the ".." stays.
+[[nodiscard]] bool FormDefaultTarget(TextView modulePath, Text& defaultTarget);
+
+/// BrowseForFolder wins over ShellExec; neither gives a new process.
+LaunchMode ChooseLaunchMode(const LaunchSettings& settings);
+
+/// The directory a command line's program lies in: DirectoryOf the text inside
+/// a leading pair of quotation marks (to the end when the closing one is
+/// missing), else DirectoryOf the whole text.
+TextView TargetDirectoryOf(TextView commandLine);
+
+/// Decides the request. False only when memory is exhausted.
+[[nodiscard]] bool DecideLaunchRequest(TextView modulePath, const LaunchSettings& settings,
+                                       LaunchRequest& request);

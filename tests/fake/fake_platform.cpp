@@ -1,0 +1,172 @@
+#include "fake_platform.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "platform/error_box.h"
+#include "platform/file_existence.h"
+#include "platform/launch.h"
+#include "platform/locale.h"
+#include "platform/memory.h"
+#include "platform/module_file.h"
+#include "platform/process_exit.h"
+#include "platform/profile.h"
+
+namespace {
+
+FakePlatform* fake = new FakePlatform;
+
+std::string Quoted(const char* text) { return text ? "\"" + std::string(text) + "\"" : "null"; }
+
+}  // namespace
+
+FakePlatform& Fake() { return *fake; }
+
+void ResetFake() {
+  delete fake;
+  fake = new FakePlatform;
+}
+
+std::vector<std::string> FakePlatform::CallsNamed(const std::string& prefix) const {
+  std::vector<std::string> found;
+  for (const std::string& call : calls) {
+    if (call.compare(0, prefix.size(), prefix) == 0) found.push_back(call);
+  }
+  return found;
+}
+
+void* AllocateMemory(size_t bytes) {
+  if (fake->allocationCount++ == fake->failingAllocation) return nullptr;
+  ++fake->liveBlocks;
+  return malloc(bytes);
+}
+
+void FreeMemory(void* block) {
+  --fake->liveBlocks;
+  free(block);
+}
+
+size_t QueryModuleFileName(char* buffer, size_t size) {
+  fake->calls.push_back("GetModuleFileNameA(" + std::to_string(size) + ")");
+  if (fake->moduleFileFails || size == 0) return 0;
+  const std::string& path = fake->modulePath;
+  if (path.size() >= size) {
+    // As Windows does: as much as fits, NUL-terminated, and the size back.
+    memcpy(buffer, path.data(), size - 1);
+    buffer[size - 1] = 0;
+    return size;
+  }
+  memcpy(buffer, path.c_str(), path.size() + 1);
+  return path.size();
+}
+
+size_t QueryModuleFileOfAddress(const void* address, char* buffer, size_t size,
+                                size_t& offset) {
+  offset = reinterpret_cast<size_t>(address) & 0xFFFF;
+  return QueryModuleFileName(buffer, size);
+}
+
+uint32_t QueryThreadLocale() {
+  fake->calls.push_back("GetThreadLocale");
+  return fake->threadLocale;
+}
+
+bool QueryPlatformId(uint32_t& platformId) {
+  fake->calls.push_back("GetVersionExA");
+  if (!fake->versionCallSucceeds) return false;
+  platformId = fake->platformId;
+  return true;
+}
+
+int QueryDbcsEnabledMetric() {
+  fake->calls.push_back("GetSystemMetrics(SM_DBCSENABLED)");
+  return fake->dbcsEnabledMetric;
+}
+
+void QueryLocaleAnsiCodePage(uint32_t locale, char (&buffer)[7]) {
+  fake->calls.push_back("GetLocaleInfoA(" + std::to_string(locale) + ")");
+  memset(buffer, 0, sizeof buffer);
+  memcpy(buffer, fake->localeCodePageText.data(),
+         std::min(sizeof buffer, fake->localeCodePageText.size()));
+}
+
+uint32_t QueryAnsiCodePage() {
+  fake->calls.push_back("GetACP");
+  return fake->ansiCodePage;
+}
+
+void QueryLeadByteRanges(uint32_t codePage, unsigned char (&ranges)[12]) {
+  fake->calls.push_back("GetCPInfo(" + std::to_string(codePage) + ")");
+  memset(ranges, 0, sizeof ranges);
+  auto found = fake->leadByteRanges.find(codePage);
+  if (found != fake->leadByteRanges.end()) memcpy(ranges, found->second.data(), sizeof ranges);
+}
+
+bool FindFirstEntry(const char* path, FoundEntry& entry) {
+  fake->calls.push_back(std::string("FindFirstFileA(") + path + ")");
+  auto found = fake->entries.find(path);
+  if (found == fake->entries.end()) return false;
+  fake->calls.push_back("FindClose");
+  entry.attributes = found->second.attributes;
+  entry.lastWriteTime = found->second.hasDosTime ? 1 : 0;
+  return true;
+}
+
+bool LastWriteHasDosForm(uint64_t lastWriteTime) {
+  fake->calls.push_back("FileTimeToDosDateTime");
+  return lastWriteTime != 0;
+}
+
+bool DirectoryExists(const char* path) {
+  fake->calls.push_back(std::string("GetFileAttributesA(") + path + ")");
+  auto found = fake->entries.find(path);
+  return found != fake->entries.end() && (found->second.attributes & 0x10);
+}
+
+size_t ReadProfileString(const char* section, const char* key, const char* defaultText,
+                         char* buffer, size_t size, const char* path) {
+  fake->calls.push_back(std::string("GetPrivateProfileStringA(") + section + ", " + key + ", " +
+                        Quoted(defaultText) + ", " + std::to_string(size) + ", " + path + ")");
+  std::string value = defaultText;
+  auto file = fake->profiles.find(path);
+  if (file != fake->profiles.end()) {
+    auto found = file->second.find(std::string(section) + "/" + key);
+    if (found != file->second.end()) value = found->second;
+  }
+  size_t length = std::min(value.size(), size - 1);
+  memcpy(buffer, value.data(), length);
+  buffer[length] = 0;
+  return length;
+}
+
+void FlushProfile(const char* path) {
+  fake->calls.push_back(std::string("WritePrivateProfileStringA(null, null, null, ") + path + ")");
+}
+
+void ShellOpenFile(const char* file, const char* parameters) {
+  fake->calls.push_back("ShellExecuteA(open, " + Quoted(file) + ", " + Quoted(parameters) + ")");
+  fake->launch.kind = FakeLaunch::Kind::ShellOpen;
+  fake->launch.file = file;
+  fake->launch.hasParameters = parameters != nullptr;
+  fake->launch.parameters = parameters ? parameters : "";
+}
+
+void StartProcess(char* commandLine, const char* currentDirectory) {
+  fake->calls.push_back("CreateProcessA(" + Quoted(commandLine) + ", " +
+                        Quoted(currentDirectory) + ")");
+  fake->launch.kind = FakeLaunch::Kind::Process;
+  fake->launch.commandLine = commandLine;
+  fake->launch.hasDirectory = currentDirectory != nullptr;
+  fake->launch.directory = currentDirectory ? currentDirectory : "";
+}
+
+void EndProcess(unsigned exitCode) {
+  fake->calls.push_back("ExitProcess(" + std::to_string(exitCode) + ")");
+  throw ProcessEnded{exitCode};
+}
+
+void ShowErrorBox(const char* title, const char* text) {
+  fake->calls.push_back("MessageBoxA");
+  fake->boxTitle = title;
+  fake->boxText = text;
+}

@@ -1,0 +1,75 @@
+// A platform that answers from a script and writes down every call, so the
+// launcher's logic can be tested on any host. Memory can be made to run out
+// at a chosen allocation.
+#pragma once
+
+#include <stdint.h>
+
+#include <array>
+#include <map>
+#include <string>
+#include <vector>
+
+struct FakeEntry {
+  uint32_t attributes = 0x20;  // an archive file
+  bool hasDosTime = true;      // false: last written before 1980 or after 2107
+};
+
+struct FakeLaunch {
+  enum class Kind { None, ShellOpen, Process } kind = Kind::None;
+  std::string file;
+  std::string parameters;
+  bool hasParameters = false;
+  std::string commandLine;
+  bool hasDirectory = false;  // false: null passed
+  std::string directory;
+};
+
+struct FakePlatform {
+  // Module file.
+  std::string modulePath = "C:\\CD\\Start.exe";
+  bool moduleFileFails = false;
+
+  // Locale answers.
+  uint32_t threadLocale = 0x0409;
+  bool versionCallSucceeds = true;
+  uint32_t platformId = 2;
+  int dbcsEnabledMetric = 0;
+  std::string localeCodePageText = "1252";  // at most 7 bytes are handed out
+  uint32_t ansiCodePage = 1252;
+  std::map<uint32_t, std::array<unsigned char, 12>> leadByteRanges;
+
+  // File system: the entries FindFirstFileA finds, by path.
+  std::map<std::string, FakeEntry> entries;
+  // Profile files: path -> "section/key" -> value.
+  std::map<std::string, std::map<std::string, std::string>> profiles;
+
+  // Memory: the allocation with this index (0 is the first after the reset)
+  // fails; -1 never.
+  long failingAllocation = -1;
+  long allocationCount = 0;
+  long liveBlocks = 0;
+
+  // What was asked.
+  std::vector<std::string> calls;
+  FakeLaunch launch;
+  std::string boxTitle, boxText;
+
+  void AddFile(const std::string& path, FakeEntry entry = {}) { entries[path] = entry; }
+  void AddDirectory(const std::string& path) { entries[path] = FakeEntry{0x10, true}; }
+  void SetProfileValue(const std::string& path, const std::string& section,
+                       const std::string& key, const std::string& value) {
+    profiles[path][section + "/" + key] = value;
+  }
+  /// Calls made, less the memory ones.
+  std::vector<std::string> CallsNamed(const std::string& prefix) const;
+};
+
+/// The one fake in use; reset before each test.
+FakePlatform& Fake();
+void ResetFake();
+
+/// Thrown by the fake EndProcess, so a test sees the exit code.
+struct ProcessEnded {
+  unsigned exitCode;
+};

@@ -1,0 +1,280 @@
+// The whole start-up sequence against the recording platform: which request
+// is made for which media layout, and that the launcher ends as it should.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_platform.h"
+#include "paths/double_byte_text.h"
+#include "startup/failure_report.h"
+#include "startup/launch_request.h"
+#include "startup/startup_sequence.h"
+
+namespace {
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetFake();
+    DetectDoubleByteText();
+    Fake().calls.clear();
+  }
+  void TearDown() override { EXPECT_EQ(Fake().liveBlocks, 0); }
+
+  // Runs the launcher as its entry point does; the exit code.
+  unsigned RunLauncher() {
+    try {
+      return static_cast<unsigned>(RunStartupSequence());
+    } catch (const ProcessEnded& ended) {
+      return ended.exitCode;
+    }
+  }
+  void UseSettings(const std::string& modulePath,
+                   const std::vector<std::pair<std::string, std::string>>& values) {
+    Fake().modulePath = modulePath;
+    std::string ini = modulePath.substr(0, modulePath.rfind('.')) + ".ini";
+    Fake().AddFile(ini);
+    for (const auto& [key, value] : values) Fake().SetProfileValue(ini, "Information", key, value);
+  }
+  size_t LaunchCalls() {
+    return Fake().CallsNamed("CreateProcessA").size() + Fake().CallsNamed("ShellExecuteA").size();
+  }
+};
+
+struct ProcessCase {
+  const char* name;
+  std::string modulePath;
+  std::vector<std::pair<std::string, std::string>> settings;  // none: no settings file
+  std::vector<std::string> directories;                       // that exist
+  std::string commandLine;
+  const char* directory;  // null: the launcher's own current directory
+};
+
+TEST_F(StartupTest, ProcessStartRequests) {
+  const ProcessCase cases[] = {
+      {"no settings file", "E:\\Start.exe", {}, {"E:\\..\\Installer"},
+       "E:\\..\\Installer\\Start.exe", "E:\\..\\Installer"},
+      {"default target's folder missing", "E:\\Start.exe", {}, {},
+       "E:\\..\\Installer\\Start.exe", nullptr},
+      {"empty FileToRun", "C:\\CD\\Start.exe", {{"FileToRun", ""}}, {"C:\\CD\\..\\Installer"},
+       "C:\\CD\\..\\Installer\\Start.exe", "C:\\CD\\..\\Installer"},
+      {"bare program name has no directory", "C:\\CD\\Start.exe", {{"FileToRun", "Setup.exe"}},
+       {}, "Setup.exe", nullptr},
+      {"arguments stay, directory of the program", "C:\\CD\\Start.exe",
+       {{"FileToRun", "D:\\Tools\\x.exe /S"}}, {"D:\\Tools"}, "D:\\Tools\\x.exe /S", "D:\\Tools"},
+      {"a delimiter in an argument names no directory", "C:\\CD\\Start.exe",
+       {{"FileToRun", "D:\\Tools\\x.exe /dir:C:\\Temp"}}, {"D:\\Tools"},
+       "D:\\Tools\\x.exe /dir:C:\\Temp", nullptr},
+      {"relative path with an argument holding a backslash", "C:\\CD\\Start.exe",
+       {{"FileToRun", "Setup\\Install.exe /LOG=C:\\x.log"}}, {"Setup"},
+       "Setup\\Install.exe /LOG=C:\\x.log", nullptr},
+      {"relative target used unchanged", "C:\\CD\\Start.exe", {{"FileToRun", "..\\x.exe"}},
+       {".."}, "..\\x.exe", ".."},
+      {"quoted program: directory inside the quotes", "C:\\CD\\Start.exe",
+       {{"FileToRun", "\"C:\\Program Files\\App\\x.exe\" /S /D=C:\\y"}},
+       {"C:\\Program Files\\App"}, "\"C:\\Program Files\\App\\x.exe\" /S /D=C:\\y",
+       "C:\\Program Files\\App"},
+      {"quoted program without closing mark", "C:\\CD\\Start.exe",
+       {{"FileToRun", "\"C:\\Apps\\x.exe"}}, {"C:\\Apps"}, "\"C:\\Apps\\x.exe", "C:\\Apps"},
+      {"quoted bare name", "C:\\CD\\Start.exe", {{"FileToRun", "\"x.exe\" /q"}}, {},
+       "\"x.exe\" /q", nullptr},
+      {"author's unquoted blank stays as written", "C:\\CD\\Start.exe",
+       {{"FileToRun", "C:\\My Apps\\x.exe"}}, {"C:\\My Apps"}, "C:\\My Apps\\x.exe",
+       "C:\\My Apps"},
+      {"default target with a blank is quoted", "C:\\Users\\Ann Lee\\CD\\Start.exe", {},
+       {"C:\\Users\\Ann Lee\\CD\\..\\Installer"},
+       "\"C:\\Users\\Ann Lee\\CD\\..\\Installer\\Start.exe\"",
+       "C:\\Users\\Ann Lee\\CD\\..\\Installer"},
+      {"root directory keeps its backslash", "C:\\CD\\Start.exe", {{"FileToRun", "C:\\x.exe"}},
+       {"C:\\"}, "C:\\x.exe", "C:\\"},
+  };
+  for (const ProcessCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetFake();
+    DetectDoubleByteText();
+    if (!c.settings.empty()) UseSettings(c.modulePath, c.settings);
+    Fake().modulePath = c.modulePath;
+    for (const std::string& directory : c.directories) Fake().AddDirectory(directory);
+    EXPECT_EQ(RunLauncher(), 0u);
+    ASSERT_EQ(LaunchCalls(), 1u);
+    ASSERT_EQ(Fake().launch.kind, FakeLaunch::Kind::Process);
+    EXPECT_EQ(Fake().launch.commandLine, c.commandLine);
+    EXPECT_EQ(Fake().launch.hasDirectory, c.directory != nullptr);
+    if (c.directory) {
+      EXPECT_EQ(Fake().launch.directory, c.directory);
+    }
+    EXPECT_TRUE(Fake().CallsNamed("MessageBoxA").empty());
+  }
+}
+
+struct ShellCase {
+  const char* name;
+  std::string modulePath;
+  std::vector<std::pair<std::string, std::string>> settings;
+  std::string file;
+  const char* parameters;  // null: none passed
+};
+
+TEST_F(StartupTest, ShellRequests) {
+  const ShellCase cases[] = {
+      {"open a configured file", "C:\\CD\\Start.exe",
+       {{"FileToRun", "Docs\\Readme.pdf"}, {"ShellExec", "1"}}, "Docs\\Readme.pdf", nullptr},
+      {"open the default target", "C:\\CD\\Start.exe", {{"ShellExec", "1"}},
+       "C:\\CD\\..\\Installer\\Start.exe", nullptr},
+      {"default target with a blank goes unquoted", "C:\\My CD\\Start.exe", {{"ShellExec", "$1"}},
+       "C:\\My CD\\..\\Installer\\Start.exe", nullptr},
+      {"folder beside the launcher", "C:\\CD\\Start.exe",
+       {{"BrowseForFolder", "1"}, {"BrowsePath", "Docs"}}, "explorer.exe", "C:\\CD\\Docs"},
+      {"no folder given: the launcher's own", "C:\\CD\\Start.exe", {{"BrowseForFolder", "1"}},
+       "explorer.exe", "C:\\CD\\"},
+      {"absolute folder is still prefixed", "C:\\CD\\Start.exe",
+       {{"BrowseForFolder", "1"}, {"BrowsePath", "C:\\Docs"}}, "explorer.exe", "C:\\CD\\C:\\Docs"},
+      {"folder with blanks goes unquoted", "C:\\CD\\Start.exe",
+       {{"BrowseForFolder", "1"}, {"BrowsePath", "User Guide\\HTML"}}, "explorer.exe",
+       "C:\\CD\\User Guide\\HTML"},
+      {"folder wins over ShellExec", "C:\\CD\\Start.exe",
+       {{"FileToRun", "x.exe"}, {"ShellExec", "1"}, {"BrowseForFolder", "-1"},
+        {"BrowsePath", "Docs"}},
+       "explorer.exe", "C:\\CD\\Docs"},
+  };
+  for (const ShellCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetFake();
+    DetectDoubleByteText();
+    UseSettings(c.modulePath, c.settings);
+    EXPECT_EQ(RunLauncher(), 0u);
+    ASSERT_EQ(LaunchCalls(), 1u);
+    ASSERT_EQ(Fake().launch.kind, FakeLaunch::Kind::ShellOpen);
+    EXPECT_EQ(Fake().launch.file, c.file);
+    EXPECT_EQ(Fake().launch.hasParameters, c.parameters != nullptr);
+    if (c.parameters) {
+      EXPECT_EQ(Fake().launch.parameters, c.parameters);
+    }
+  }
+}
+
+TEST_F(StartupTest, FlagTextsThatAreNoNumberLeaveTheFlagOff) {
+  for (const char* text : {"yes", "true", "1.0", "1 ", "on"}) {
+    SCOPED_TRACE(text);
+    ResetFake();
+    DetectDoubleByteText();
+    UseSettings("C:\\CD\\Start.exe", {{"FileToRun", "x.exe"}, {"ShellExec", text}});
+    EXPECT_EQ(RunLauncher(), 0u);
+    EXPECT_EQ(Fake().launch.kind, FakeLaunch::Kind::Process);
+  }
+}
+
+// The settings file sits beside the launcher and bears its name, whatever the
+// launcher is called; the whole path is used even past the usual 260 bytes.
+TEST_F(StartupTest, SettingsFileFollowsTheLaunchersPath) {
+  const std::string deep = "C:\\" + std::string(150, 'a') + "\\" + std::string(150, 'b');
+  struct Case {
+    std::string modulePath;
+    std::string settingsPath;
+    std::string defaultTarget;
+  };
+  const Case cases[] = {
+      {"D:\\Setup.exe", "D:\\Setup.ini", "D:\\..\\Installer\\Setup.exe"},
+      {"C:\\CD\\Setup.en.exe", "C:\\CD\\Setup.en.ini", "C:\\CD\\..\\Installer\\Setup.en.exe"},
+      {"\\\\server\\share\\Start.exe", "\\\\server\\share\\Start.ini",
+       "\\\\server\\share\\..\\Installer\\Start.exe"},
+      {deep + "\\Start.exe", deep + "\\Start.ini", deep + "\\..\\Installer\\Start.exe"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.modulePath);
+    ResetFake();
+    DetectDoubleByteText();
+    Fake().modulePath = c.modulePath;
+    EXPECT_EQ(RunLauncher(), 0u);
+    EXPECT_EQ(Fake().CallsNamed("FindFirstFileA").at(0), "FindFirstFileA(" + c.settingsPath + ")");
+    EXPECT_EQ(Fake().launch.commandLine, c.defaultTarget);
+  }
+}
+
+TEST_F(StartupTest, ModulePathFailureGoesOnWithTheEmptyPath) {
+  Fake().moduleFileFails = true;
+  EXPECT_EQ(RunLauncher(), 0u);
+  EXPECT_EQ(Fake().CallsNamed("FindFirstFileA").at(0), "FindFirstFileA(.ini)");
+  EXPECT_EQ(Fake().launch.commandLine, "..\\Installer\\");
+}
+
+// The launcher's whole conversation with the platform in a typical run.
+TEST_F(StartupTest, TypicalRunMakesOneRequestAndNothingElse) {
+  Fake().modulePath = "D:\\Setup.exe";
+  Fake().AddDirectory("D:\\..\\Installer");
+  EXPECT_EQ(RunLauncher(), 0u);
+  const std::vector<std::string> expected = {
+      "GetModuleFileNameA(261)",
+      "FindFirstFileA(D:\\Setup.ini)",
+      "GetFileAttributesA(D:\\..\\Installer)",
+      "CreateProcessA(\"D:\\..\\Installer\\Setup.exe\", \"D:\\..\\Installer\")",
+  };
+  EXPECT_EQ(Fake().calls, expected);
+}
+
+// Memory running out outside the settings load ends the launcher with the
+// error box and exit code 1, and never after a launch: each allocation of a
+// run is made to fail in turn.
+TEST_F(StartupTest, MemoryExhaustedAnywhereEndsEitherWithOneLaunchOrWithTheBox) {
+  bool sawBox = false;
+  bool sawFallback = false;
+  for (long failing = 0; failing < 40; ++failing) {
+    SCOPED_TRACE("allocation " + std::to_string(failing));
+    ResetFake();
+    DetectDoubleByteText();
+    UseSettings("C:\\CD\\Start.exe", {{"FileToRun", "Setup.exe"}, {"ShellExec", "0x0"}});
+    Fake().failingAllocation = failing;
+    unsigned exitCode = RunLauncher();
+    if (exitCode == 1) {
+      sawBox = true;
+      EXPECT_EQ(LaunchCalls(), 0u);
+      EXPECT_EQ(Fake().boxTitle, "Application Error");
+      EXPECT_EQ(Fake().boxText.rfind("Exception OutOfMemory in module Start.exe at ", 0), 0u)
+          << Fake().boxText;
+      EXPECT_EQ(Fake().boxText.substr(Fake().boxText.size() - 19), ".\r\nOut of memory.\r\n");
+    } else {
+      ASSERT_EQ(exitCode, 0u);
+      EXPECT_EQ(LaunchCalls(), 1u);
+      EXPECT_TRUE(Fake().boxText.empty());
+      // A failure inside the load falls back to the default target.
+      if (Fake().launch.commandLine != "Setup.exe") {
+        sawFallback = true;
+        EXPECT_EQ(Fake().launch.commandLine, "C:\\CD\\..\\Installer\\Start.exe");
+      }
+    }
+    EXPECT_EQ(Fake().liveBlocks, 0);
+  }
+  EXPECT_TRUE(sawBox);
+  EXPECT_TRUE(sawFallback);
+}
+
+TEST(FailureTextTest, Forms) {
+  struct Case {
+    const char* message;
+    std::string tail;
+  };
+  const Case cases[] = {
+      {"Out of memory", "Out of memory.\r\n"},
+      {"Already ends.", "Already ends.\r\n"},
+      {"", "\r\n"},
+  };
+  const std::string offset(sizeof(size_t) * 2 - 4, '0');
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    char buffer[200];
+    size_t length = FormatFailureText(buffer, sizeof buffer, "OutOfMemory", "Start.exe", 0x1A2F,
+                                      c.message);
+    EXPECT_EQ(std::string(buffer, length),
+              "Exception OutOfMemory in module Start.exe at " + offset + "1A2F.\r\n" + c.tail);
+  }
+}
+
+TEST(FailureTextTest, CutToTheBufferAndStillTerminated) {
+  char buffer[16];
+  size_t length = FormatFailureText(buffer, sizeof buffer, "OutOfMemory", "Start.exe", 0, "x");
+  EXPECT_EQ(length, 15u);
+  EXPECT_EQ(std::string(buffer), "Exception OutOf");
+}
+
+}  // namespace
