@@ -43,10 +43,17 @@ target_compile_options(Start PRIVATE ${FREESTANDING_FLAGS})
 target_include_directories(Start PRIVATE src)
 target_compile_options(Start PRIVATE $<$<COMPILE_LANGUAGE:RC>:-I${CMAKE_CURRENT_BINARY_DIR}/res>)
 target_link_libraries(Start PRIVATE launcher_core windows_platform launcher_core)
+# 32-bit symbols carry a leading underscore.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(ENTRY_SYMBOL _StartupEntry)
+else()
+  set(ENTRY_SYMBOL StartupEntry)
+endif()
 target_link_options(Start PRIVATE
   -nostdlib -nostartfiles -s
+  -Wl,--fatal-warnings
   -Wl,--subsystem,windows
-  -Wl,-e,StartupEntry
+  -Wl,-e,${ENTRY_SYMBOL}
   -Wl,--gc-sections
   -Wl,--dynamicbase -Wl,--nxcompat)
 # kernel32 for every call; libgcc, linked in statically, for the stack probe
@@ -57,3 +64,17 @@ target_link_libraries(Start PRIVATE kernel32 gcc)
 # started with.
 add_executable(recorder tests/e2e/recorder.c)
 target_link_options(recorder PRIVATE -static)
+
+# Build checks: imports, subsystem, icon, size.
+add_test(NAME build_check
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/tools/check_build.py
+          $<TARGET_FILE:Start> ${CMAKE_OBJDUMP})
+
+# The real launcher under Wine. Only the 64-bit build runs: 32-bit Wine is
+# not available on the build machines.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  add_test(NAME wine_end_to_end
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/wine_launch_test.py)
+  set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 900
+    ENVIRONMENT "START_EXE=$<TARGET_FILE:Start>;RECORDER_EXE=$<TARGET_FILE:recorder>")
+endif()

@@ -11,6 +11,7 @@ Environment: START_EXE and RECORDER_EXE name the two Windows programs.
 
 import ntpath
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -71,15 +72,19 @@ class Wine:
         shutil.rmtree(self.root, ignore_errors=True)
 
     def run(self, program, arguments=(), cwd=None, extra_env=None):
-        """Runs a program and collects what it started: (exit code, records)."""
+        """Runs a program: (exit code, record file, what Wine wrote to stderr)."""
         self.runs += 1
         record_file = os.path.join(self.root, f"record-{self.runs}.txt")
         env = dict(self.env, START_RECORD=windows_path(record_file))
         env.update(extra_env or {})
-        finished = subprocess.run(["wine", program, *arguments], env=env,
-                                  cwd=cwd or self.root, timeout=60,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return finished.returncode, record_file
+        # A file, not a pipe: processes the launcher starts may hold it open.
+        log_file = os.path.join(self.root, f"wine-{self.runs}.log")
+        with open(log_file, "wb") as log:
+            finished = subprocess.run(["wine", program, *arguments], env=env,
+                                      cwd=cwd or self.root, timeout=60,
+                                      stdout=subprocess.DEVNULL, stderr=log)
+        with open(log_file, "rb") as log:
+            return finished.returncode, record_file, log.read().decode("utf-8", "replace")
 
 
 def read_records(record_file, expected, encoding="cp1252"):
@@ -152,8 +157,8 @@ class Media:
     def launch(self, arguments=(), expected=1, extra_env=None, encoding="cp1252"):
         """Runs the launcher from `elsewhere`; asserts exit code 0 and at most
         one start. Returns the records."""
-        code, record_file = wine.run(self.launcher, arguments, cwd=self.elsewhere,
-                                     extra_env=extra_env)
+        code, record_file, self.wine_log = wine.run(self.launcher, arguments,
+                                                    cwd=self.elsewhere, extra_env=extra_env)
         records = read_records(record_file, expected, encoding)
         assert code == 0, f"exit code {code}"
         assert len(records) <= 1, f"more than one start: {records}"
@@ -245,6 +250,33 @@ class ProcessStartTest(unittest.TestCase):
         media = Media()
         os.remove(media.default_target)
         self.assertEqual(media.launch(expected=0), [])
+
+
+def dlls_loaded_by_launcher(wine_log, launcher):
+    """The DLLs the launcher's own process loaded, from WINEDEBUG=+loaddll."""
+    loads = re.findall(r'^([0-9a-f]+):trace:loaddll:\S+ Loaded L"([^"]+)"', wine_log, re.M)
+    loads = [(thread, path.replace("\\\\", "\\")) for thread, path in loads]  # as Wine escapes them
+    launcher_thread = next(thread for thread, path in loads if same_path(path, launcher))
+    return [path for thread, path in loads if thread == launcher_thread and
+            not same_path(path, launcher)]
+
+
+class DllLoadTest(unittest.TestCase):
+    def test_starting_a_process_loads_kernel32_alone(self):
+        media = Media()
+        media.launch(extra_env={"WINEDEBUG": "-all,+loaddll"})
+        loaded = dlls_loaded_by_launcher(media.wine_log, windows_path(media.launcher))
+        names = sorted(ntpath.basename(path).lower() for path in loaded)
+        self.assertEqual(names, ["kernel32.dll", "kernelbase.dll"], loaded)
+
+    def test_shell_path_loads_nothing_from_the_media_folder(self):
+        media = Media()
+        media.write_settings(settings(ShellExec="1"))
+        media.launch(extra_env={"WINEDEBUG": "-all,+loaddll"})
+        loaded = dlls_loaded_by_launcher(media.wine_log, windows_path(media.launcher))
+        self.assertIn("shell32.dll", [ntpath.basename(path).lower() for path in loaded])
+        for path in loaded:
+            self.assertTrue(path.lower().startswith("c:\\windows\\system32\\"), path)
 
 
 class SettingsFileTest(unittest.TestCase):

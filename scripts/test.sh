@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs every test: native unit tests, build checks of both launchers, and the
+# 64-bit launcher end to end under Wine.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh || exit 1
+./scripts/build.sh || exit 1
+status=0
+summary=()
+for preset in native windows-x64 windows-x86; do
+  echo "== ctest --preset $preset"
+  if ctest --preset "$preset"; then
+    summary+=("$preset: passed")
+  else
+    summary+=("$preset: FAILED")
+    status=1
+  fi
+done
+echo
+printf '%s\n' "${summary[@]}"
+exit $status
