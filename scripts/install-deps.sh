@@ -7,6 +7,7 @@ packages=(
   cmake g++ make python3 libgtest-dev libgmock-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine wine64 icoutils locales
+  clang libclang-rt-14-dev clang-tidy cppcheck hyperfine
 )
 missing=()
 for package in "${packages[@]}"; do

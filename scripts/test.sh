@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Runs every test: native unit tests, build checks of both launchers, and the
-# 64-bit launcher end to end under Wine.
+# Runs every test: native unit tests, build checks of both launchers, the
+# 64-bit launcher end to end under Wine, and the fuzz targets (20 s each, with
+# the unit tests again under the address and undefined-behaviour sanitizers).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh || exit 1
 ./scripts/build.sh || exit 1
 status=0
 summary=()
-for preset in native windows-x64 windows-x86; do
+for preset in native windows-x64 windows-x86 fuzz; do
   echo "== ctest --preset $preset"
   if ctest --preset "$preset"; then
     summary+=("$preset: passed")

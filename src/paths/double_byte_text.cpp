@@ -7,7 +7,9 @@
 namespace {
 
 bool doubleByteText = false;
-bool leadByteSet[256] = {};
+uint32_t leadByteSet[256 / 32] = {};  // one bit per byte value
+
+void AddLeadByte(unsigned value) { leadByteSet[value / 32] |= 1u << (value % 32); }
 
 constexpr uint32_t kPlatformNt = 2;
 constexpr uint32_t kEnglishUs = 0x0409;
@@ -47,7 +49,7 @@ bool FillLeadByteSet(uint32_t locale) {
     unsigned last = ranges[2 * pair + 1];
     if (first == 0 && last == 0) break;
     for (unsigned value = first; value <= last; ++value) {
-      leadByteSet[value] = true;
+      AddLeadByte(value);
       any = true;
     }
   }
@@ -57,7 +59,7 @@ bool FillLeadByteSet(uint32_t locale) {
 }  // namespace
 
 void DetectDoubleByteText() {
-  for (bool& flag : leadByteSet) flag = false;
+  for (uint32_t& bits : leadByteSet) bits = 0;
   doubleByteText = false;
 
   uint32_t locale = QueryThreadLocale();
@@ -76,16 +78,16 @@ void DetectDoubleByteText() {
 
 bool DoubleByteTextOn() { return doubleByteText; }
 
-bool IsLeadByteValue(unsigned char value) { return leadByteSet[value]; }
+bool IsLeadByteValue(unsigned char value) { return (leadByteSet[value / 32] >> (value % 32)) & 1; }
 
-ByteKind ByteKindAt(TextView text, size_t position) {
+ByteKind ByteKindAt(const TextView& text, size_t position) {
   if (!doubleByteText) return ByteKind::Single;
   unsigned char value = text.At(position);
   if (value == 0) return ByteKind::Single;
   size_t leadRun = 0;
-  for (size_t before = position - 1; before >= 1 && leadByteSet[text.At(before)]; --before) {
+  for (size_t before = position - 1; before >= 1 && IsLeadByteValue(text.At(before)); --before) {
     ++leadRun;
   }
   if (leadRun % 2 == 1) return ByteKind::Trail;
-  return leadByteSet[value] ? ByteKind::Lead : ByteKind::Single;
+  return IsLeadByteValue(value) ? ByteKind::Lead : ByteKind::Single;
 }

@@ -20,4 +20,4 @@ bool IsLeadByteValue(unsigned char value);
 /// The kind of the byte at `position` (1-based). A byte after an odd run of
 /// lead-byte values is a trail byte whatever its own value; a 0 byte is
 /// always single; with the rule off every byte is single.
-ByteKind ByteKindAt(TextView text, size_t position);
+ByteKind ByteKindAt(const TextView& text, size_t position);

@@ -4,10 +4,11 @@
 
 namespace {
 
-constexpr TextView kDirectoryDelimiters("\\:", 2);
-constexpr TextView kExtensionDelimiters(".\\:", 3);
+// Built where used, so that no pointer needs relocating in the image.
+TextView DirectoryDelimiters() { return TextView("\\:", 2); }
+TextView ExtensionDelimiters() { return TextView(".\\:", 3); }
 
-bool Holds(TextView set, unsigned char value) {
+bool Holds(const TextView& set, unsigned char value) {
   for (size_t i = 1; i <= set.length; ++i) {
     if (set.At(i) == value) return true;
   }
@@ -16,7 +17,7 @@ bool Holds(TextView set, unsigned char value) {
 
 }  // namespace
 
-size_t RightmostDelimiter(TextView delimiters, TextView text) {
+size_t RightmostDelimiter(const TextView& delimiters, const TextView& text) {
   size_t position = text.length;
   while (position > 0) {
     unsigned char value = text.At(position);
@@ -29,22 +30,22 @@ size_t RightmostDelimiter(TextView delimiters, TextView text) {
   return 0;
 }
 
-TextView DirectoryPart(TextView path) {
-  return path.Head(RightmostDelimiter(kDirectoryDelimiters, path));
+TextView DirectoryPart(const TextView& path) {
+  return path.Head(RightmostDelimiter(DirectoryDelimiters(), path));
 }
 
-TextView NamePart(TextView path) {
-  return path.After(RightmostDelimiter(kDirectoryDelimiters, path));
+TextView NamePart(const TextView& path) {
+  return path.After(RightmostDelimiter(DirectoryDelimiters(), path));
 }
 
-TextView ExtensionPart(TextView path) {
-  size_t position = RightmostDelimiter(kExtensionDelimiters, path);
+TextView ExtensionPart(const TextView& path) {
+  size_t position = RightmostDelimiter(ExtensionDelimiters(), path);
   if (position > 0 && path.At(position) == '.') return path.After(position - 1);
   return TextView();
 }
 
-TextView DirectoryOf(TextView path) {
-  size_t position = RightmostDelimiter(kDirectoryDelimiters, path);
+TextView DirectoryOf(const TextView& path) {
+  size_t position = RightmostDelimiter(DirectoryDelimiters(), path);
   if (position > 1 && path.At(position) == '\\') {
     unsigned char before = path.At(position - 1);
     bool rootForm = (before == '\\' || before == ':') &&
@@ -54,7 +55,7 @@ TextView DirectoryOf(TextView path) {
   return path.Head(position);
 }
 
-TextView BaseName(TextView path) {
+TextView BaseName(const TextView& path) {
   TextView name = NamePart(path);
   name = name.Head(name.length - ExtensionPart(name).length);
   for (size_t position = name.length; position > 0; --position) {

@@ -10,18 +10,18 @@
 
 /// Position (1-based) of the last byte of `text` that is one of `delimiters`
 /// and not a trail byte; 0 when there is none. A 0 byte never counts.
-size_t RightmostDelimiter(TextView delimiters, TextView text);
+size_t RightmostDelimiter(const TextView& delimiters, const TextView& text);
 
 /// Up to and including the last "\" or ":". "C:x.exe" gives "C:".
-TextView DirectoryPart(TextView path);
+TextView DirectoryPart(const TextView& path);
 /// What follows the last "\" or ":". DirectoryPart + NamePart is the path.
-TextView NamePart(TextView path);
+TextView NamePart(const TextView& path);
 /// From the last "." of the name, the dot included; empty when the name has
 /// none. "file." gives "."; ".ini" is all extension.
-TextView ExtensionPart(TextView path);
+TextView ExtensionPart(const TextView& path);
 /// The directory part without its closing "\", except where that "\" is the
 /// first byte or follows a "\" or ":" (so "C:\", "\" and "\\" stay whole).
-TextView DirectoryOf(TextView path);
+TextView DirectoryOf(const TextView& path);
 /// The name part less its extension, then less everything up to its last "/"
 /// (a plain byte search: a "/" after a lead byte counts too).
-TextView BaseName(TextView path);
+TextView BaseName(const TextView& path);

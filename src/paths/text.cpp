@@ -2,14 +2,6 @@
 
 #include "platform/memory.h"
 
-bool SameText(TextView left, TextView right) {
-  if (left.length != right.length) return false;
-  for (size_t i = 0; i < left.length; ++i) {
-    if (left.bytes[i] != right.bytes[i]) return false;
-  }
-  return true;
-}
-
 Text::~Text() { Release(); }
 
 Text::Text(Text&& other) noexcept
@@ -55,14 +47,14 @@ bool Text::Reserve(size_t capacity) {
 
 bool Text::Assign(std::initializer_list<TextView> parts) {
   size_t total = 0;
-  for (TextView part : parts) total += part.length;
+  for (const TextView& part : parts) total += part.length;
   char* fresh = static_cast<char*>(AllocateMemory(total + 1));
   if (!fresh) {
     Release();
     return false;
   }
   size_t at = 0;
-  for (TextView part : parts) {
+  for (const TextView& part : parts) {
     for (size_t i = 0; i < part.length; ++i) fresh[at++] = part.bytes[i];
   }
   fresh[at] = 0;

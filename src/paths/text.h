@@ -38,8 +38,6 @@ struct TextView {
   }
 };
 
-bool SameText(TextView left, TextView right);
-
 /// An owned text, always followed by a NUL byte so that it can be handed to
 /// the platform as it is. Move-only.
 class Text {

@@ -15,7 +15,7 @@ int DigitValue(unsigned char byte, uint32_t base) {
 
 }  // namespace
 
-bool IntegerFromText(TextView text, int32_t& value) {
+bool IntegerFromText(const TextView& text, int32_t& value) {
   size_t end = 0;
   while (end < text.length && text.bytes[end] != 0) ++end;
   size_t at = 0;

@@ -13,4 +13,4 @@
 /// signed 32-bit range (-2147483648 is accepted); hexadecimal texts may use
 /// all 32 bits ($FFFFFFFF is -1, -$FFFFFFFF is 1). Leading zeros are free in
 /// either base. Never allocates.
-[[nodiscard]] bool IntegerFromText(TextView text, int32_t& value);
+[[nodiscard]] bool IntegerFromText(const TextView& text, int32_t& value);

@@ -16,7 +16,8 @@ bool FilePresent(const char* path);
 
 /// Fills `settings` from the section "Information" of the file at `path`
 /// when that file is present; an absent file reads nothing. A failure while
-/// reading (memory exhausted) never leaves this: the reader is released,
+/// reading (memory exhausted, or a fault the system reports) never leaves
+/// this: the reader is released,
 /// FileToRun becomes empty so the default target is used, and the values read
 /// before the failure stay.
 void LoadLaunchSettings(const Text& path, LaunchSettings& settings);

@@ -12,27 +12,52 @@ struct Writer {
   size_t size;
   size_t length = 0;
 
+  void Finish() {
+    if (size) buffer[length] = 0;
+  }
   void Put(char byte) {
     if (length + 1 < size) buffer[length++] = byte;
   }
-  void Put(TextView text) {
+  void Put(const TextView& text) {
     for (size_t i = 1; i <= text.length; ++i) Put(static_cast<char>(text.At(i)));
   }
-  void PutHex(size_t value) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    for (int shift = static_cast<int>(sizeof value * 8) - 4; shift >= 0; shift -= 4) {
-      Put(kDigits[(value >> shift) & 0xF]);
+  void Put(const char* text) {
+    while (*text) Put(*text++);
+  }
+  // Hexadecimal, upper case, `digits` wide.
+  void PutHex(size_t value, int digits = sizeof(size_t) * 2) {
+    for (int shift = digits * 4 - 4; shift >= 0; shift -= 4) {
+      unsigned digit = (value >> shift) & 0xF;
+      Put(static_cast<char>(digit < 10 ? '0' + digit : 'A' + digit - 10));
     }
   }
 };
 
+struct FaultKind {
+  const char* name;
+  const char* message;
+};
+
+// The faults worth a name of their own; any other code is shown as a number.
+// (A switch, not a table: a table of pointers would need relocating.)
+bool KnownFault(uint32_t code, FaultKind& kind) {
+  switch (code) {
+    case 0xC0000005: kind = {"AccessViolation", "Access violation"}; return true;
+    case 0xC0000006: kind = {"InPageError", "In-page error"}; return true;
+    case 0xC00000FD: kind = {"StackOverflow", "Stack overflow"}; return true;
+    case 0xC0000094: kind = {"IntegerDivideByZero", "Integer division by zero"}; return true;
+    case 0xC000001D: kind = {"IllegalInstruction", "Illegal instruction"}; return true;
+    case 0xC0000096: kind = {"PrivilegedInstruction", "Privileged instruction"}; return true;
+    default: return false;
+  }
+}
+
 }  // namespace
 
-size_t FormatFailureText(char* buffer, size_t size, const char* kindName, TextView moduleName,
+size_t FormatFailureText(char* buffer, size_t size, const char* kindName, const TextView& moduleName,
                          size_t offset, const char* message) {
   if (size == 0) return 0;
   Writer out{buffer, size};
-  TextView messageText(message);
   out.Put("Exception ");
   out.Put(kindName);
   out.Put(" in module ");
@@ -40,11 +65,39 @@ size_t FormatFailureText(char* buffer, size_t size, const char* kindName, TextVi
   out.Put(" at ");
   out.PutHex(offset);
   out.Put(".\r\n");
-  out.Put(messageText);
-  if (!messageText.Empty() && messageText.At(messageText.length) != '.') out.Put('.');
+  size_t messageStart = out.length;
+  out.Put(message);
+  if (out.length > messageStart && buffer[out.length - 1] != '.') out.Put('.');
   out.Put("\r\n");
-  buffer[out.length] = 0;
+  out.Finish();
   return out.length;
+}
+
+const char* DescribeFault(const FaultRecord& fault, char* message, size_t size) {
+  Writer out{message, size};
+  FaultKind kind;
+  if (KnownFault(fault.code, kind)) {
+    out.Put(kind.message);
+    // Both carry what was done and where: 0 read, 1 write, 8 execute.
+    if ((fault.code == 0xC0000005 || fault.code == 0xC0000006) && fault.parameterCount >= 2) {
+      uintptr_t operation = fault.parameters[0];
+      out.Put(operation == 1 ? " writing" : operation == 8 ? " executing" : " reading");
+      out.Put(" address ");
+      out.PutHex(fault.parameters[1]);
+    }
+    out.Finish();
+    return kind.name;
+  }
+  out.Put("System exception ");
+  out.PutHex(fault.code, 8);
+  out.Finish();
+  return "SystemException";
+}
+
+void ReportFatalFault(const FaultRecord& fault) {
+  char message[128];
+  const char* kindName = DescribeFault(fault, message, sizeof message);
+  ReportFatalFailure(kindName, message, fault.address);
 }
 
 void ReportFatalFailure(const char* kindName, const char* message, const void* address) {

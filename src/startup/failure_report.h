@@ -6,6 +6,7 @@
 #include <stddef.h>
 
 #include "paths/text.h"
+#include "platform/fault_guard.h"
 
 constexpr const char* kFailureBoxTitle = "Application Error";
 
@@ -13,7 +14,7 @@ constexpr const char* kFailureBoxTitle = "Application Error";
 /// "Exception <kind> in module <module> at <offset>.\r\n<message><.>\r\n",
 /// the offset in hexadecimal at pointer width, and a "." after a message that
 /// is not empty and does not end in one. Returns the length.
-size_t FormatFailureText(char* buffer, size_t size, const char* kindName, TextView moduleName,
+size_t FormatFailureText(char* buffer, size_t size, const char* kindName, const TextView& moduleName,
                          size_t offset, const char* message);
 
 /// Shows the error box for a failure at `address` and ends with exit code 1.
@@ -22,3 +23,11 @@ size_t FormatFailureText(char* buffer, size_t size, const char* kindName, TextVi
 
 /// Memory ran out outside the settings load: reports it at the caller.
 [[noreturn]] void FailOutOfMemory();
+
+/// The kind name and the message shown for a fault the system reported, such
+/// as "AccessViolation" and "Access violation reading address 0000000000000010".
+/// `message` is NUL-terminated and cut to fit.
+const char* DescribeFault(const FaultRecord& fault, char* message, size_t size);
+
+/// A fault nothing else handled: shows the error box and ends with exit code 1.
+[[noreturn]] void ReportFatalFault(const FaultRecord& fault);

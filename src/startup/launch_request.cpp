@@ -4,7 +4,7 @@
 
 namespace {
 
-bool HoldsBlank(TextView text) {
+bool HoldsBlank(const TextView& text) {
   for (size_t i = 1; i <= text.length; ++i) {
     if (text.At(i) == ' ') return true;
   }
@@ -13,11 +13,11 @@ bool HoldsBlank(TextView text) {
 
 }  // namespace
 
-bool FormSettingsPath(TextView modulePath, Text& settingsPath) {
+bool FormSettingsPath(const TextView& modulePath, Text& settingsPath) {
   return settingsPath.Assign({DirectoryPart(modulePath), BaseName(modulePath), ".ini"});
 }
 
-bool FormDefaultTarget(TextView modulePath, Text& defaultTarget) {
+bool FormDefaultTarget(const TextView& modulePath, Text& defaultTarget) {
   return defaultTarget.Assign(
       {DirectoryPart(modulePath), "..\\Installer\\", NamePart(modulePath)});
 }
@@ -28,7 +28,7 @@ LaunchMode ChooseLaunchMode(const LaunchSettings& settings) {
   return LaunchMode::ProcessStart;
 }
 
-TextView TargetDirectoryOf(TextView commandLine) {
+TextView TargetDirectoryOf(const TextView& commandLine) {
   if (commandLine.length == 0 || commandLine.At(1) != '"') return DirectoryOf(commandLine);
   TextView quoted = commandLine.After(1);
   size_t length = 0;
@@ -36,7 +36,7 @@ TextView TargetDirectoryOf(TextView commandLine) {
   return DirectoryOf(quoted.Head(length));
 }
 
-bool DecideLaunchRequest(TextView modulePath, const LaunchSettings& settings,
+bool DecideLaunchRequest(const TextView& modulePath, const LaunchSettings& settings,
                          LaunchRequest& request) {
   request.mode = ChooseLaunchMode(settings);
   request.usesDefaultTarget = settings.FileToRun.Empty();

@@ -26,10 +26,10 @@ struct LaunchRequest {
 
 /// The settings file beside the program: its directory part, its base name
 /// and ".ini".
-[[nodiscard]] bool FormSettingsPath(TextView modulePath, Text& settingsPath);
+[[nodiscard]] bool FormSettingsPath(const TextView& modulePath, Text& settingsPath);
 /// The program's own name and extension in "..\Installer\" seen from its own
 /// directory. Not normalised: the ".." stays.
-[[nodiscard]] bool FormDefaultTarget(TextView modulePath, Text& defaultTarget);
+[[nodiscard]] bool FormDefaultTarget(const TextView& modulePath, Text& defaultTarget);
 
 /// BrowseForFolder wins over ShellExec; neither gives a new process.
 LaunchMode ChooseLaunchMode(const LaunchSettings& settings);
@@ -37,8 +37,8 @@ LaunchMode ChooseLaunchMode(const LaunchSettings& settings);
 /// The directory a command line's program lies in: DirectoryOf the text inside
 /// a leading pair of quotation marks (to the end when the closing one is
 /// missing), else DirectoryOf the whole text.
-TextView TargetDirectoryOf(TextView commandLine);
+TextView TargetDirectoryOf(const TextView& commandLine);
 
 /// Decides the request. False only when memory is exhausted.
-[[nodiscard]] bool DecideLaunchRequest(TextView modulePath, const LaunchSettings& settings,
+[[nodiscard]] bool DecideLaunchRequest(const TextView& modulePath, const LaunchSettings& settings,
                                        LaunchRequest& request);

@@ -11,6 +11,7 @@ Environment: START_EXE and RECORDER_EXE name the two Windows programs.
 
 import ntpath
 import os
+import random
 import re
 import shutil
 import subprocess
@@ -21,6 +22,10 @@ import unittest
 
 START_EXE = os.environ.get("START_EXE", "")
 RECORDER_EXE = os.environ.get("RECORDER_EXE", "")
+# A test-only launcher whose profile reads, launch requests and allocations can
+# be made to fail, and whose error box is written to a file.
+HOOKED_START_EXE = os.environ.get("HOOKED_START_EXE", "")
+PLANTED_DLL = os.environ.get("PLANTED_DLL", "")
 
 # Wine starts its own desktop through explorer.exe; those starts are not ours.
 DESKTOP_ARGUMENT = b" /desktop"
@@ -127,14 +132,15 @@ def tearDownModule():
 class Media:
     """A media folder: <root>/<name>/CD/Start.exe beside an Installer folder."""
 
-    def __init__(self, name="media", launcher="Start.exe", target="Start.exe", root=None):
+    def __init__(self, name="media", launcher="Start.exe", target="Start.exe", root=None,
+                 program=None):
         self.root = root or os.path.join(wine.root, f"{name}-{wine.runs}-{time.monotonic_ns()}")
         self.cd = os.path.join(self.root, "CD")
         self.installer = os.path.join(self.root, "Installer")
         os.makedirs(self.cd)
         os.makedirs(self.installer)
         self.launcher = os.path.join(self.cd, launcher)
-        shutil.copy(START_EXE, self.launcher)
+        shutil.copy(program or START_EXE, self.launcher)
         self.default_target = os.path.join(self.installer, target)
         shutil.copy(RECORDER_EXE, self.default_target)
         self.elsewhere = os.path.join(self.root, "elsewhere")
@@ -154,15 +160,27 @@ class Media:
         shutil.copy(RECORDER_EXE, path)
         return path
 
-    def launch(self, arguments=(), expected=1, extra_env=None, encoding="cp1252"):
-        """Runs the launcher from `elsewhere`; asserts exit code 0 and at most
+    def launch(self, arguments=(), expected=1, extra_env=None, encoding="cp1252",
+               exit_code=0):
+        """Runs the launcher from `elsewhere`; asserts its exit code and at most
         one start. Returns the records."""
+        self.box_file = os.path.join(self.root, "box.txt")
+        env = dict(START_TEST_BOX_RECORD=windows_path(self.box_file), **(extra_env or {}))
         code, record_file, self.wine_log = wine.run(self.launcher, arguments,
-                                                    cwd=self.elsewhere, extra_env=extra_env)
+                                                    cwd=self.elsewhere, extra_env=env)
         records = read_records(record_file, expected, encoding)
-        assert code == 0, f"exit code {code}"
+        assert code == exit_code, f"exit code {code}"
         assert len(records) <= 1, f"more than one start: {records}"
         return records
+
+    def error_box(self):
+        """(title, text) of the error box the test launcher wrote, or None."""
+        try:
+            with open(self.box_file, "rb") as file:
+                title, text = file.read().decode("cp1252").split("\t", 1)
+                return title, text
+        except FileNotFoundError:
+            return None
 
 
 def settings(**values):
@@ -373,7 +391,182 @@ class DoubleByteTest(unittest.TestCase):
         self.assertTrue(same_path(records[0].program, windows_path(program)))
 
 
+class FaultTest(unittest.TestCase):
+    """The test-only launcher: a fault while the settings are read falls back
+    to the default target; a fault or exhausted memory anywhere else ends
+    with the error box and exit code 1, and nothing is started."""
+
+    def hooked_media(self):
+        return Media(program=HOOKED_START_EXE)
+
+    def assert_default_process(self, records, media):
+        self.assertEqual(len(records), 1, records)
+        self.assertTrue(same_path(records[0].program, windows_path(media.default_target)))
+        self.assertTrue(same_path(records[0].directory, windows_path(media.installer)))
+
+    def test_fault_while_reading_releases_the_reader_and_starts_the_default_target(self):
+        media = self.hooked_media()
+        media.write_settings(settings(FileToRun="!fault-in-read"))
+        records = media.launch(extra_env={"WINEDEBUG": "-all,+profile"})
+        self.assert_default_process(records, media)
+        self.assertIsNone(media.error_box())
+        # The flush that releases the reader comes after the faulting read.
+        calls = re.findall(r"^[0-9a-f]+:trace:profile:(\w+PrivateProfileStringW) (\S.*)$",
+                           media.wine_log, re.M)
+        calls = [(name, arguments) for name, arguments in calls if "Start.ini" in arguments]
+        self.assertEqual([name for name, _ in calls],
+                         ["GetPrivateProfileStringW", "WritePrivateProfileStringW"], calls)
+        self.assertTrue(calls[-1][1].startswith("((null), (null), (null)"), calls[-1])
+
+    def test_fault_in_a_later_read_keeps_the_flags_read_before_it(self):
+        media = self.hooked_media()
+        media.write_settings(settings(FileToRun="nothing.exe", ShellExec="1",
+                                      BrowsePath="!fault-in-read"))
+        records = media.launch()
+        # FileToRun dropped, ShellExec kept: the shell opens the default target.
+        self.assertEqual(len(records), 1, records)
+        self.assertTrue(same_path(records[0].program, windows_path(media.default_target)))
+        self.assertTrue(same_path(records[0].directory, windows_path(media.elsewhere)))
+
+    def test_fault_outside_the_settings_read_shows_the_box_and_starts_nothing(self):
+        media = self.hooked_media()
+        media.write_settings(settings(FileToRun=windows_path(media.default_target) +
+                                      " !fault-at-launch"))
+        self.assertEqual(media.launch(expected=0, exit_code=1), [])
+        title, text = media.error_box()
+        self.assertEqual(title, "Application Error")
+        self.assertRegex(text, r"^Exception AccessViolation in module Start\.exe at [0-9A-F]{16}\.\r\n"
+                               r"Access violation writing address 0{16}\.\r\n$")
+
+    def test_memory_exhausted_at_start_shows_the_box_and_starts_nothing(self):
+        media = self.hooked_media()
+        self.assertEqual(media.launch(expected=0, exit_code=1,
+                                      extra_env={"START_TEST_FAIL_ALLOCATION": "0"}), [])
+        title, text = media.error_box()
+        self.assertEqual(title, "Application Error")
+        self.assertRegex(text, r"^Exception OutOfMemory in module Start\.exe at [0-9A-F]{16}\.\r\n"
+                               r"Out of memory\.\r\n$")
+
+    def test_memory_exhausted_while_reading_starts_the_default_target(self):
+        media = self.hooked_media()
+        media.write_settings(settings(FileToRun="nothing.exe"))
+        # 0: the launcher's path, 1: the settings path, 2: the reader, 3: FileToRun
+        records = media.launch(extra_env={"START_TEST_FAIL_ALLOCATION": "3"})
+        self.assert_default_process(records, media)
+        self.assertIsNone(media.error_box())
+
+
+# DLLs that shell32, user32 and their dependencies load, planted beside the
+# launcher. Loading any of them from there would run a stranger's code.
+PLANTED_NAMES = [
+    "version", "imm32", "shlwapi", "uxtheme", "comctl32", "dwmapi", "cryptbase", "propsys",
+    "userenv", "profapi", "gdi32", "advapi32", "ole32", "oleaut32", "shcore", "msvcrt", "rpcrt4",
+    "sechost", "combase", "winmm", "setupapi", "cfgmgr32", "wintrust", "crypt32", "secur32",
+    "sspicli", "mpr", "apphelp", "ntmarta", "windowscodecs", "msimg32", "usp10", "winspool",
+]
+
+
+class PlantedDllTest(unittest.TestCase):
+    def plant(self, media):
+        for name in PLANTED_NAMES:
+            shutil.copy(PLANTED_DLL, os.path.join(media.cd, name + ".dll"))
+        overrides = ",".join(PLANTED_NAMES) + "=n,b;explorer.exe=n;winemenubuilder.exe=d"
+        return {"WINEDLLOVERRIDES": overrides, "WINEDEBUG": "-all,+loaddll"}
+
+    def assert_nothing_taken_from(self, media):
+        self.assertEqual([f for f in os.listdir(media.cd) if f.endswith(".loaded")], [])
+        loaded = re.findall(r'Loaded L"([^"]+)"', media.wine_log)
+        folder = windows_path(media.cd).lower().replace("\\", "\\\\") + "\\\\"
+        taken = [path for path in loaded if path.lower().startswith(folder) and
+                 not path.lower().endswith("start.exe")]
+        self.assertEqual(taken, [])
+
+    def test_no_mode_loads_a_dll_from_the_launchers_folder(self):
+        modes = {
+            "process": settings(),
+            "shell": settings(ShellExec="1"),
+            "folder": settings(BrowseForFolder="1", BrowsePath="Docs"),
+        }
+        for mode, content in modes.items():
+            with self.subTest(mode=mode):
+                media = Media()
+                media.write_settings(content)
+                records = media.launch(extra_env=self.plant(media))
+                self.assertEqual(len(records), 1, records)
+                self.assert_nothing_taken_from(media)
+
+    def test_error_box_path_loads_no_dll_from_the_launchers_folder(self):
+        media = Media(program=HOOKED_START_EXE)
+        media.write_settings(settings(FileToRun="x.exe !fault-at-launch"))
+        env = self.plant(media)
+        media.launch(expected=0, exit_code=1, extra_env=env)
+        self.assertIsNotNone(media.error_box())
+        self.assertIn("user32.dll", media.wine_log.lower())
+        self.assert_nothing_taken_from(media)
+
+
+def hostile_settings_files(count=200, seed=1975):
+    """Settings files no author would write: random bytes, NUL bytes, very long
+    lines, a 10 MB file, thousands of sections, every key repeated, values
+    just around the longest a value can be."""
+    rng = random.Random(seed)
+    keys = [b"FileToRun", b"ShellExec", b"BrowseForFolder", b"BrowsePath"]
+    fixed = [
+        b"\x00" * 4096,
+        b"[Information]\r\n" + b"FileToRun=" + b"A" * 100000 + b"\r\n",
+        b"[Information]\n" + b"x" * (10 * 1024 * 1024),
+        b"".join(b"[s%d]\r\nFileToRun=a%d.exe\r\n" % (i, i) for i in range(5000)),
+        b"[Information]\r\n" + b"".join(k + b"=1\r\n" for k in keys) * 500,
+    ]
+    # (Shell requests keep to short names: Wine's ShellExecuteA itself faults
+    # on a file name of a thousand bytes, where Windows returns an error.)
+    for length in (2046, 2047, 2048):
+        fixed.append(b"[Information]\r\nFileToRun=" + b"B" * length + b"\r\nShellExec=" +
+                     b"0" * length + b"\r\nBrowsePath=" + b"C" * length + b"\r\n")
+        fixed.append(b"[Information]\r\nBrowseForFolder=" + b"0" * (length - 1) + b"1\r\n" +
+                     b"BrowsePath=" + b"D" * length + b"\r\n")
+    files = list(fixed)
+    while len(files) < count:
+        kind = rng.randrange(4)
+        if kind == 0:
+            files.append(bytes(rng.randrange(256) for _ in range(rng.randrange(1, 4000))))
+        elif kind == 1:
+            lines = [b"[Information]"]
+            for _ in range(rng.randrange(1, 12)):
+                key = rng.choice(keys + [b"", b"[", b"=", b"\x00"])
+                value = bytes(rng.randrange(1, 256) for _ in range(rng.randrange(0, 300)))
+                lines.append(key + b"=" + value)
+            files.append(b"\r\n".join(lines))
+        elif kind == 2:
+            line = bytes(rng.choice(b"[]=;\x00\r\n \t$0x-+9Information") for _ in range(3000))
+            files.append(line)
+        else:
+            flag = rng.choice([b"1", b"0", b"0x", b"$FFFFFFFF", b"-", b"\x001", b"99999999999"])
+            files.append(b"[Information]\r\n" + rng.choice(keys) + b"=" + flag +
+                         rng.choice([b"", b"\x00junk", b" ", b"\r\n[Information]\r\nShellExec=1"]))
+    return files
+
+
+class HostileSettingsTest(unittest.TestCase):
+    def test_any_settings_file_ends_with_exit_code_0_and_at_most_one_start(self):
+        media = Media()
+        record_files = []
+        for index, content in enumerate(hostile_settings_files()):
+            media.write_settings(content)
+            began = time.monotonic()
+            code, record_file, _ = wine.run(media.launcher, cwd=media.elsewhere)
+            self.assertEqual(code, 0, f"settings file {index}")
+            self.assertLess(time.monotonic() - began, 10, f"settings file {index}")
+            record_files.append(record_file)
+        time.sleep(3)  # for the last targets to write their records
+        starts = [len(_records_in(record_file, "cp1252")) for record_file in record_files]
+        self.assertLessEqual(max(starts), 1)
+        self.assertGreater(sum(starts), 0)
+
+
 if __name__ == "__main__":
-    if not (os.path.isfile(START_EXE) and os.path.isfile(RECORDER_EXE)):
-        sys.exit("START_EXE and RECORDER_EXE must name the built programs")
+    for program in (START_EXE, RECORDER_EXE, HOOKED_START_EXE, PLANTED_DLL):
+        if not os.path.isfile(program):
+            sys.exit("START_EXE, RECORDER_EXE, HOOKED_START_EXE and PLANTED_DLL must name "
+                     "the built programs")
     unittest.main(verbosity=2)

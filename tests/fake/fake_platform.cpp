@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "platform/error_box.h"
+#include "platform/fault_guard.h"
 #include "platform/file_existence.h"
 #include "platform/launch.h"
 #include "platform/locale.h"
@@ -127,6 +128,7 @@ size_t ReadProfileString(const char* section, const char* key, const char* defau
                          char* buffer, size_t size, const char* path) {
   fake->calls.push_back(std::string("GetPrivateProfileStringA(") + section + ", " + key + ", " +
                         Quoted(defaultText) + ", " + std::to_string(size) + ", " + path + ")");
+  if (fake->faultingKey == key) throw FakeFault{};
   std::string value = defaultText;
   auto file = fake->profiles.find(path);
   if (file != fake->profiles.end()) {
@@ -141,6 +143,7 @@ size_t ReadProfileString(const char* section, const char* key, const char* defau
 
 void FlushProfile(const char* path) {
   fake->calls.push_back(std::string("WritePrivateProfileStringA(null, null, null, ") + path + ")");
+  if (fake->flushFaults) throw FakeFault{};
 }
 
 void ShellOpenFile(const char* file, const char* parameters) {
@@ -169,4 +172,16 @@ void ShowErrorBox(const char* title, const char* text) {
   fake->calls.push_back("MessageBoxA");
   fake->boxTitle = title;
   fake->boxText = text;
+}
+
+void InstallFaultHandlers(void (*report)(const FaultRecord& fault)) { fake->faultReport = report; }
+
+bool RunGuarded(void (*body)(void* context), void* context) {
+  try {
+    body(context);
+    return true;
+  } catch (const FakeFault&) {
+    fake->calls.push_back("fault");
+    return false;
+  }
 }

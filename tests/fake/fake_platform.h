@@ -43,6 +43,10 @@ struct FakePlatform {
   std::map<std::string, FakeEntry> entries;
   // Profile files: path -> "section/key" -> value.
   std::map<std::string, std::map<std::string, std::string>> profiles;
+  // A fault the system reports, raised inside the profile read of this key,
+  // or inside the flush call.
+  std::string faultingKey;
+  bool flushFaults = false;
 
   // Memory: the allocation with this index (0 is the first after the reset)
   // fails; -1 never.
@@ -54,6 +58,7 @@ struct FakePlatform {
   std::vector<std::string> calls;
   FakeLaunch launch;
   std::string boxTitle, boxText;
+  void (*faultReport)(const struct FaultRecord&) = nullptr;  // as installed
 
   void AddFile(const std::string& path, FakeEntry entry = {}) { entries[path] = entry; }
   void AddDirectory(const std::string& path) { entries[path] = FakeEntry{0x10, true}; }
@@ -73,3 +78,6 @@ void ResetFake();
 struct ProcessEnded {
   unsigned exitCode;
 };
+
+/// Thrown where the fake system reports a fault; RunGuarded stops it.
+struct FakeFault {};

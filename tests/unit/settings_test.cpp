@@ -157,6 +157,46 @@ TEST_F(SettingsTest, FailureMidLoadReleasesTheReaderAndDropsTheTarget) {
   }
 }
 
+// A fault the system reports (an unreadable disc, say) is a failure like
+// memory running out, in every step from the first read to the release.
+TEST_F(SettingsTest, SystemFaultMidLoadReleasesTheReaderAndDropsTheTarget) {
+  struct Case {
+    const char* faultingKey;
+    bool flushFaults;
+    bool shellExec, browseForFolder;
+    const char* browsePath;
+  };
+  const Case cases[] = {
+      {"FileToRun", false, false, false, ""},
+      {"ShellExec", false, false, false, ""},
+      {"BrowseForFolder", false, true, false, ""},
+      {"BrowsePath", false, true, true, ""},
+      {"", true, true, true, "Docs"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.flushFaults ? "releasing the reader" : c.faultingKey);
+    Fake().calls.clear();
+    Fake().AddFile(kIni);
+    Set("FileToRun", "Setup.exe");
+    Set("ShellExec", "1");
+    Set("BrowseForFolder", "1");
+    Set("BrowsePath", "Docs");
+    Fake().faultingKey = c.faultingKey;
+    Fake().flushFaults = c.flushFaults;
+    settings_ = LaunchSettings();
+    Load();
+    const std::vector<std::string>& calls = Fake().calls;
+    ASSERT_EQ(Fake().CallsNamed("fault").size(), 1u);
+    // Released once: after the faulting read, or in the faulting flush itself.
+    EXPECT_EQ(Fake().CallsNamed("WritePrivateProfileStringA").size(), 1u);
+    EXPECT_EQ(calls.back(), c.flushFaults ? "fault" : kFlush);
+    EXPECT_TRUE(settings_.FileToRun.Empty());
+    EXPECT_EQ(settings_.ShellExec, c.shellExec);
+    EXPECT_EQ(settings_.BrowseForFolder, c.browseForFolder);
+    EXPECT_EQ(Str(settings_.BrowsePath), c.browsePath);
+  }
+}
+
 TEST_F(SettingsTest, FailureLeavesEntryValuesOfTheUnreadKeys) {
   Fake().AddFile(kIni);
   Set("ShellExec", "0");

@@ -7,6 +7,7 @@
 
 #include "fake_platform.h"
 #include "paths/double_byte_text.h"
+#include "platform/fault_guard.h"
 #include "startup/failure_report.h"
 #include "startup/launch_request.h"
 #include "startup/startup_sequence.h"
@@ -247,6 +248,59 @@ TEST_F(StartupTest, MemoryExhaustedAnywhereEndsEitherWithOneLaunchOrWithTheBox) 
   }
   EXPECT_TRUE(sawBox);
   EXPECT_TRUE(sawFallback);
+}
+
+TEST_F(StartupTest, FaultDuringTheLoadStartsTheDefaultTarget) {
+  UseSettings("C:\\CD\\Start.exe", {{"FileToRun", "Setup.exe"}, {"ShellExec", "1"}});
+  Fake().faultingKey = "BrowsePath";
+  EXPECT_EQ(RunLauncher(), 0u);
+  EXPECT_EQ(Fake().launch.kind, FakeLaunch::Kind::ShellOpen);
+  EXPECT_EQ(Fake().launch.file, "C:\\CD\\..\\Installer\\Start.exe");
+}
+
+// The box's text for each kind of failure, whole.
+TEST_F(StartupTest, FatalFaultBoxForEachKind) {
+  struct Case {
+    FaultRecord fault;
+    std::string kindAndPlace;
+    std::string message;
+  };
+  const std::string zeros(sizeof(size_t) * 2 - 4, '0');
+  const Case cases[] = {
+      {{0xC0000005, reinterpret_cast<void*>(0x1234), 2, {0, 0x10}}, "AccessViolation",
+       "Access violation reading address " + zeros + "0010."},
+      {{0xC0000005, reinterpret_cast<void*>(0x1234), 2, {1, 0xBEEF}}, "AccessViolation",
+       "Access violation writing address " + zeros + "BEEF."},
+      {{0xC0000005, reinterpret_cast<void*>(0x1234), 2, {8, 0x4000}}, "AccessViolation",
+       "Access violation executing address " + zeros + "4000."},
+      {{0xC0000006, reinterpret_cast<void*>(0x1234), 3, {0, 0x2000}}, "InPageError",
+       "In-page error reading address " + zeros + "2000."},
+      {{0xC00000FD, reinterpret_cast<void*>(0x1234), 2, {1, 0x10}}, "StackOverflow",
+       "Stack overflow."},
+      {{0xC0000094, reinterpret_cast<void*>(0x1234), 0, {0, 0}}, "IntegerDivideByZero",
+       "Integer division by zero."},
+      {{0xC000001D, reinterpret_cast<void*>(0x1234), 0, {0, 0}}, "IllegalInstruction",
+       "Illegal instruction."},
+      {{0xC0000096, reinterpret_cast<void*>(0x1234), 0, {0, 0}}, "PrivilegedInstruction",
+       "Privileged instruction."},
+      {{0xC0000409, reinterpret_cast<void*>(0x1234), 0, {0, 0}}, "SystemException",
+       "System exception C0000409."},
+  };
+  InstallFaultHandlers(nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kindAndPlace + " " + c.message);
+    Fake().boxText.clear();
+    unsigned exitCode = 0;
+    try {
+      ReportFatalFault(c.fault);
+    } catch (const ProcessEnded& ended) {
+      exitCode = ended.exitCode;
+    }
+    EXPECT_EQ(exitCode, 1u);
+    EXPECT_EQ(Fake().boxTitle, "Application Error");
+    EXPECT_EQ(Fake().boxText, "Exception " + c.kindAndPlace + " in module Start.exe at " + zeros +
+                                  "1234.\r\n" + c.message + "\r\n");
+  }
 }
 
 TEST(FailureTextTest, Forms) {

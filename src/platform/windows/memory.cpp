@@ -2,6 +2,7 @@
 
 #include "platform/windows/windows_api.h"
 
-void* AllocateMemory(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
+// The process heap, through the two calls that need no heap handle.
+void* AllocateMemory(size_t bytes) { return LocalAlloc(LMEM_FIXED, bytes); }
 
-void FreeMemory(void* block) { HeapFree(GetProcessHeap(), 0, block); }
+void FreeMemory(void* block) { LocalFree(block); }

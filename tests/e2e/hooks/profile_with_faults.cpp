@@ -1,0 +1,13 @@
+// A profile read whose value holds "!fault-in-read" faults after the read.
+#define ReadProfileString RealReadProfileString
+#include "platform/windows/profile.cpp"
+#undef ReadProfileString
+
+#include "hooks.h"
+
+size_t ReadProfileString(const char* section, const char* key, const char* defaultText,
+                         char* buffer, size_t size, const char* path) {
+  size_t length = RealReadProfileString(section, key, defaultText, buffer, size, path);
+  if (Contains(buffer, "!fault-in-read")) RaiseAccessViolation();
+  return length;
+}
