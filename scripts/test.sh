@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: native unit tests, build checks of both launchers, the
 # 64-bit launcher end to end under Wine, and the fuzz targets (20 s each, with
-# the unit tests again under the address and undefined-behaviour sanitizers).
+# the unit tests again under the address and undefined-behaviour sanitizers),
+# then clang-tidy and cppcheck.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh || exit 1
@@ -17,6 +18,8 @@ for preset in native windows-x64 windows-x86 fuzz; do
     status=1
   fi
 done
+echo "== static analysis"
+if ./scripts/lint.sh; then summary+=("static analysis: clean"); else summary+=("static analysis: FAILED"); status=1; fi
 echo
 printf '%s\n' "${summary[@]}"
 exit $status

@@ -78,7 +78,9 @@ void DetectDoubleByteText() {
 
 bool DoubleByteTextOn() { return doubleByteText; }
 
-bool IsLeadByteValue(unsigned char value) { return (leadByteSet[value / 32] >> (value % 32)) & 1; }
+bool IsLeadByteValue(unsigned char value) {
+  return ((leadByteSet[value / 32] >> (value % 32)) & 1u) != 0;
+}
 
 ByteKind ByteKindAt(const TextView& text, size_t position) {
   if (!doubleByteText) return ByteKind::Single;

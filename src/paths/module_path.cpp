@@ -5,7 +5,7 @@
 namespace {
 
 constexpr size_t kFirstBufferSize = 261;  // MAX_PATH and one more
-constexpr size_t kLargestBufferSize = 32768 * 2;  // beyond any Windows path
+constexpr size_t kLargestBufferSize = 65536;  // beyond any Windows path
 
 }  // namespace
 

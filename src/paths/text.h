@@ -17,6 +17,7 @@ struct TextView {
   constexpr TextView() = default;
   constexpr TextView(const char* data, size_t size) : bytes(data), length(size) {}
   /// A NUL-terminated literal or buffer.
+  // cppcheck-suppress noExplicitConstructor
   constexpr TextView(const char* zeroTerminated)  // NOLINT(google-explicit-constructor)
       : bytes(zeroTerminated), length(ZeroTerminatedLength(zeroTerminated)) {}
 
