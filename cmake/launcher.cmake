@@ -37,28 +37,129 @@ set(REPLACEABLE_PLATFORM_SOURCES
   src/platform/windows/launch.cpp
   src/platform/windows/error_box.cpp)
 
-set(ICON_FILE ${CMAKE_CURRENT_BINARY_DIR}/res/start.ico)
-add_custom_command(
-  OUTPUT ${ICON_FILE}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/res
-  COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/res/make_icon.py ${ICON_FILE}
-  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/res/make_icon.py
-  COMMENT "Drawing the launcher icon")
-set_source_files_properties(res/launcher.rc PROPERTIES OBJECT_DEPENDS ${ICON_FILE})
+# Branding. Left alone, the launcher is Start.exe with the drawn icon and no
+# version resource, byte for byte as small as ever.
+set(START_LAUNCHER_NAME "Start" CACHE STRING
+  "The launcher's file name without .exe; it reads the settings file of the same name")
+set(START_ICON "" CACHE FILEPATH
+  "An .ico file for the launcher's icon (MAINICON); empty: the icon drawn by res/make_icon.py")
+set(START_COMPANY "" CACHE STRING
+  "CompanyName in the version information; any START_COMPANY, START_PRODUCT, START_DESCRIPTION, START_VERSION or START_COPYRIGHT adds it")
+set(START_PRODUCT "" CACHE STRING "ProductName in the version information")
+set(START_DESCRIPTION "" CACHE STRING
+  "FileDescription in the version information (Explorer shows it as the file's description)")
+set(START_VERSION "" CACHE STRING
+  "File and product version, like 1.2.3 or 1.2.3.4 (missing parts are 0)")
+set(START_COPYRIGHT "" CACHE STRING "LegalCopyright in the version information")
 
-# add_launcher(<target> <platform sources>...): a Start.exe from the core and
-# the given platform modules.
+if(START_LAUNCHER_NAME STREQUAL "")
+  message(FATAL_ERROR "START_LAUNCHER_NAME is empty")
+elseif(START_LAUNCHER_NAME MATCHES "\\.[Ee][Xx][Ee]$")
+  message(FATAL_ERROR "START_LAUNCHER_NAME \"${START_LAUNCHER_NAME}\": give the name without .exe")
+elseif(START_LAUNCHER_NAME MATCHES "[<>:\"/|?*\\\\]|[. ]$")
+  message(FATAL_ERROR "START_LAUNCHER_NAME \"${START_LAUNCHER_NAME}\" is not a Windows file "
+                      "name: it holds one of < > : \" / \\ | ? * or ends in a dot or blank")
+endif()
+
+# A string literal for windres, which takes "" for a quotation mark and reads
+# backslashes as escapes.
+function(launcher_rc_string out text)
+  string(REPLACE "\\" "\\\\" text "${text}")
+  string(REPLACE "\"" "\"\"" text "${text}")
+  set(${out} "\"${text}\"" PARENT_SCOPE)
+endfunction()
+
+if(START_ICON STREQUAL "")
+  set(ICON_FILE ${CMAKE_CURRENT_BINARY_DIR}/res/start.ico)
+  add_custom_command(
+    OUTPUT ${ICON_FILE}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/res
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/res/make_icon.py ${ICON_FILE}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/res/make_icon.py
+    COMMENT "Drawing the launcher icon")
+else()
+  # A relative path given with a type (or in a preset) is taken from the
+  # source folder; an untyped -D has already been made absolute by CMake.
+  cmake_path(ABSOLUTE_PATH START_ICON BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+             NORMALIZE OUTPUT_VARIABLE ICON_FILE)
+  include(${CMAKE_CURRENT_LIST_DIR}/icon_check.cmake)
+  start_check_icon(START_ICON "${ICON_FILE}")
+  # A changed icon is checked again.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ICON_FILE})
+endif()
+launcher_rc_string(LAUNCHER_RC_ICON "${ICON_FILE}")
+
+set(version_options START_COMPANY START_PRODUCT START_DESCRIPTION START_VERSION START_COPYRIGHT)
+set(LAUNCHER_RC_HAS_VERSIONINFO 0)
+foreach(option IN LISTS version_options)
+  if(NOT "${${option}}" STREQUAL "")
+    set(LAUNCHER_RC_HAS_VERSIONINFO 1)
+  endif()
+  if("${${option}}" MATCHES "[\r\n]")
+    message(FATAL_ERROR "${option} must be a single line")
+  endif()
+endforeach()
+
+set(version_parts "")
+if(NOT START_VERSION STREQUAL "")
+  if(NOT START_VERSION MATCHES "^[0-9]+(\\.[0-9]+)?(\\.[0-9]+)?(\\.[0-9]+)?$")
+    message(FATAL_ERROR "START_VERSION \"${START_VERSION}\" is not a version like 1.2.3 or 1.2.3.4")
+  endif()
+  string(REPLACE "." ";" version_parts "${START_VERSION}")
+endif()
+set(LAUNCHER_RC_VERSION "")
+foreach(index RANGE 3)
+  list(LENGTH version_parts given)
+  if(index LESS given)
+    list(GET version_parts ${index} part)
+    string(REGEX REPLACE "^0+([0-9])" "\\1" part "${part}")
+    string(LENGTH "${part}" digits)
+    if(digits GREATER 5 OR part GREATER 65535)
+      message(FATAL_ERROR "START_VERSION \"${START_VERSION}\": each part must be at most 65535")
+    endif()
+  else()
+    set(part 0)
+  endif()
+  list(APPEND LAUNCHER_RC_VERSION ${part})
+endforeach()
+string(REPLACE ";" "," LAUNCHER_RC_VERSION "${LAUNCHER_RC_VERSION}")
+
+# The strings Explorer shows under Details; those not given are left out.
+set(LAUNCHER_RC_STRINGS "")
+foreach(field IN ITEMS
+    "CompanyName=${START_COMPANY}"
+    "FileDescription=${START_DESCRIPTION}"
+    "FileVersion=${START_VERSION}"
+    "InternalName=${START_LAUNCHER_NAME}"
+    "OriginalFilename=${START_LAUNCHER_NAME}.exe"
+    "ProductName=${START_PRODUCT}"
+    "ProductVersion=${START_VERSION}"
+    "LegalCopyright=${START_COPYRIGHT}")
+  string(FIND "${field}" "=" equals)
+  string(SUBSTRING "${field}" 0 ${equals} key)
+  math(EXPR equals "${equals} + 1")
+  string(SUBSTRING "${field}" ${equals} -1 text)
+  if(NOT text STREQUAL "")
+    launcher_rc_string(text "${text}")
+    string(APPEND LAUNCHER_RC_STRINGS "      VALUE \"${key}\", ${text}\n")
+  endif()
+endforeach()
+
+set(LAUNCHER_RC ${CMAKE_CURRENT_BINARY_DIR}/res/launcher.rc)
+configure_file(res/launcher.rc.in ${LAUNCHER_RC} @ONLY)
+set_source_files_properties(${LAUNCHER_RC} PROPERTIES OBJECT_DEPENDS ${ICON_FILE})
+
+# add_launcher(<target> <platform sources>...): a launcher (Start.exe, or
+# START_LAUNCHER_NAME.exe) from the core and the given platform modules.
 function(add_launcher target)
   add_executable(${target}
     src/startup/entry.cpp
     src/platform/windows/runtime_support.cpp
-    res/launcher.rc
+    ${LAUNCHER_RC}
     ${ARGN})
-  set_target_properties(${target} PROPERTIES OUTPUT_NAME Start)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME "${START_LAUNCHER_NAME}")
   target_include_directories(${target} PRIVATE src)
-  target_compile_options(${target} PRIVATE
-    $<$<COMPILE_LANGUAGE:CXX>:${FREESTANDING_FLAGS}>
-    $<$<COMPILE_LANGUAGE:RC>:-I${CMAKE_CURRENT_BINARY_DIR}/res>)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${FREESTANDING_FLAGS}>)
   target_link_libraries(${target} PRIVATE launcher_core)
   target_link_options(${target} PRIVATE
     -nostdlib -nostartfiles -s
@@ -107,6 +208,13 @@ add_test(NAME build_check
 # The real launcher under Wine. Only the 64-bit build runs: 32-bit Wine is
 # not available on the build machines.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  # Branding: configures and builds a named, iconed and versioned launcher in
+  # a scratch folder, and checks that a bad icon stops the configure.
+  add_test(NAME branding
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/tools/check_branding.py
+            ${CMAKE_COMMAND} ${CMAKE_CURRENT_SOURCE_DIR}
+            ${CMAKE_CURRENT_SOURCE_DIR}/cmake/mingw-x64.cmake "${CMAKE_GENERATOR}")
+  set_tests_properties(branding PROPERTIES TIMEOUT 600)
   add_test(NAME wine_end_to_end
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/wine_launch_test.py)
   set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 1800
