@@ -200,6 +200,11 @@ add_library(planted SHARED tests/e2e/planted.c)
 set_target_properties(planted PROPERTIES PREFIX "")
 target_link_options(planted PRIVATE -static)
 
+# Prints what GetPrivateProfileStringA returns; the native build of the same
+# program prints what the checker's profile reader returns.
+add_executable(profile_dump tests/tools/profile_dump.cpp)
+target_link_options(profile_dump PRIVATE -static)
+
 # Build checks: imports, subsystem, icon, size.
 add_test(NAME build_check
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/tools/check_build.py
@@ -218,5 +223,12 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_test(NAME wine_end_to_end
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/wine_launch_test.py)
   set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 1800
-    ENVIRONMENT "START_EXE=$<TARGET_FILE:Start>;RECORDER_EXE=$<TARGET_FILE:recorder>;HOOKED_START_EXE=$<TARGET_FILE:StartWithTestHooks>;PLANTED_DLL=$<TARGET_FILE:planted>")
+    ENVIRONMENT "START_EXE=$<TARGET_FILE:Start>;RECORDER_EXE=$<TARGET_FILE:recorder>;HOOKED_START_EXE=$<TARGET_FILE:StartWithTestHooks>;PLANTED_DLL=$<TARGET_FILE:planted>;STARTCHECK_EXE=$<TARGET_FILE:startcheck>")
+
+  # The checker's profile reader (built by the native preset) against the
+  # real GetPrivateProfileStringA under Wine, file by file.
+  add_test(NAME profile_differential
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/profile_differential_test.py)
+  set_tests_properties(profile_differential PROPERTIES TIMEOUT 900
+    ENVIRONMENT "PROFILE_DUMP_EXE=$<TARGET_FILE:profile_dump>;PROFILE_DUMP_HOST=${CMAKE_CURRENT_SOURCE_DIR}/build/native/profile_dump")
 endif()

@@ -9,6 +9,7 @@ stands in for explorer.exe, so opening a folder is seen the same way.
 Environment: START_EXE and RECORDER_EXE name the two Windows programs.
 """
 
+import json
 import ntpath
 import os
 import random
@@ -16,9 +17,10 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
+
+from wine_prefix import WinePrefix, windows_path
 
 START_EXE = os.environ.get("START_EXE", "")
 RECORDER_EXE = os.environ.get("RECORDER_EXE", "")
@@ -26,14 +28,11 @@ RECORDER_EXE = os.environ.get("RECORDER_EXE", "")
 # be made to fail, and whose error box is written to a file.
 HOOKED_START_EXE = os.environ.get("HOOKED_START_EXE", "")
 PLANTED_DLL = os.environ.get("PLANTED_DLL", "")
+# The checker for media authors, built for Windows.
+STARTCHECK_EXE = os.environ.get("STARTCHECK_EXE", "")
 
 # Wine starts its own desktop through explorer.exe; those starts are not ours.
 DESKTOP_ARGUMENT = b" /desktop"
-
-
-def windows_path(path):
-    """The Windows path of a host path, as Wine's Z: drive shows it."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def same_path(left, right):
@@ -52,29 +51,16 @@ class Record:
         return f"Record({self.program!r}, {self.directory!r}, {self.command_line!r})"
 
 
-class Wine:
-    """One Wine prefix for the whole run, with a wineserver kept alive."""
+class Wine(WinePrefix):
+    """One Wine prefix for the whole run, whose explorer.exe is the recorder."""
 
     def __init__(self):
-        self.root = tempfile.mkdtemp(prefix="start-e2e-")
-        self.prefix = os.path.join(self.root, "prefix")
-        self.env = dict(os.environ)
-        self.env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="explorer.exe=n;winemenubuilder.exe=d")
-        self.env.pop("DISPLAY", None)
-        subprocess.run(["wineboot", "-i"], env=self.env, check=True,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
-        subprocess.run(["wineserver", "-w"], env=self.env, timeout=120)
-        shutil.copy(RECORDER_EXE, os.path.join(self.prefix, "drive_c", "windows", "system32",
-                                               "explorer.exe"))
-        self.server = subprocess.Popen(["wineserver", "-f", "-p"], env=self.env,
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        def recorder_as_explorer(prefix):
+            shutil.copy(RECORDER_EXE, os.path.join(prefix, "drive_c", "windows", "system32",
+                                                   "explorer.exe"))
+        super().__init__("start-e2e", "explorer.exe=n;winemenubuilder.exe=d",
+                         prepare=recorder_as_explorer)
         self.runs = 0
-
-    def close(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
-        self.server.wait(timeout=60)
-        shutil.rmtree(self.root, ignore_errors=True)
 
     def run(self, program, arguments=(), cwd=None, extra_env=None):
         """Runs a program: (exit code, record file, what Wine wrote to stderr)."""
@@ -161,13 +147,13 @@ class Media:
         return path
 
     def launch(self, arguments=(), expected=1, extra_env=None, encoding="cp1252",
-               exit_code=0):
-        """Runs the launcher from `elsewhere`; asserts its exit code and at most
-        one start. Returns the records."""
+               exit_code=0, cwd=None):
+        """Runs the launcher from `elsewhere` (or `cwd`); asserts its exit code
+        and at most one start. Returns the records."""
         self.box_file = os.path.join(self.root, "box.txt")
         env = dict(START_TEST_BOX_RECORD=windows_path(self.box_file), **(extra_env or {}))
         code, record_file, self.wine_log = wine.run(self.launcher, arguments,
-                                                    cwd=self.elsewhere, extra_env=env)
+                                                    cwd=cwd or self.elsewhere, extra_env=env)
         records = read_records(record_file, expected, encoding)
         assert code == exit_code, f"exit code {code}"
         assert len(records) <= 1, f"more than one start: {records}"
@@ -564,9 +550,81 @@ class HostileSettingsTest(unittest.TestCase):
         self.assertGreater(sum(starts), 0)
 
 
+class CheckerAgreesTest(unittest.TestCase):
+    """startcheck.exe, run under Wine on the same folder, names the request the
+    real launcher then makes. Both run from the launcher's own folder, as
+    Explorer and autorun start it."""
+
+    def check_and_launch(self, media, expected=1):
+        log = os.path.join(media.root, "startcheck.json")
+        with open(log, "wb") as output:
+            finished = subprocess.run(["wine", STARTCHECK_EXE, windows_path(media.launcher),
+                                       "--json"], env=wine.env, cwd=media.cd, timeout=60,
+                                      stdout=output, stderr=subprocess.DEVNULL)
+        with open(log, "rb") as output:
+            report = json.loads(output.read().decode("latin-1"))
+        self.assertEqual(report["exitCode"], finished.returncode)
+        records = media.launch(cwd=media.cd, expected=expected)
+        self.assertEqual(len(records), expected, records)
+        return report, records[0] if records else None
+
+    def test_nothing_starts_where_the_checker_says_so(self):
+        for name, content in {
+            "missing program": settings(FileToRun="Setup\\Setup.exe /S"),
+            "missing default target": "",
+        }.items():
+            with self.subTest(layout=name):
+                media = Media()
+                os.remove(media.default_target)
+                if content:
+                    media.write_settings(content)
+                report, _ = self.check_and_launch(media, expected=0)
+                self.assertEqual(report["exitCode"], 2)
+                self.assertFalse(report["target"]["exists"])
+
+    def test_same_request_in_each_mode(self):
+        layouts = {
+            "default target": ("", None),
+            "program with arguments": (settings(FileToRun="{installer}\\Start.exe /S /D=C:\\x"),
+                                       None),
+            "quoted program with a blank": (settings(FileToRun='"{root}\\My Setup\\Setup.exe" /q'),
+                                            "My Setup/Setup.exe"),
+            "bare program name": (settings(FileToRun="Tool.exe /x"), "CD/Tool.exe"),
+            "shell open": (settings(ShellExec="1", FileToRun="{installer}\\Start.exe"), None),
+            "folder": (settings(BrowseForFolder="1", BrowsePath="Docs"), "CD/Docs/"),
+        }
+        for name, (content, extra) in layouts.items():
+            with self.subTest(layout=name):
+                media = Media()
+                if extra and extra.endswith("/"):
+                    os.makedirs(os.path.join(media.root, extra))
+                elif extra:
+                    media.add_program(extra)
+                if content:
+                    media.write_settings(content.format(installer=windows_path(media.installer),
+                                                        root=windows_path(media.root)))
+                report, record = self.check_and_launch(media)
+                request = report["request"]
+                if report["mode"] == "ProcessStart":
+                    self.assertEqual(record.command_line, request["commandLine"])
+                    directory = request["currentDirectory"] or windows_path(media.cd)
+                    if not ntpath.isabs(directory):
+                        directory = ntpath.join(windows_path(media.cd), directory)
+                    self.assertTrue(same_path(record.directory, directory), (record, request))
+                elif report["mode"] == "ShellOpen":
+                    self.assertTrue(same_path(record.program, request["file"]), (record, request))
+                else:
+                    self.assertEqual(request["file"], "explorer.exe")
+                    self.assertTrue(record.command_line.endswith(" " + request["parameters"]),
+                                    (record, request))
+                self.assertTrue(same_path(record.program, report["target"]["path"]) or
+                                report["mode"] == "FolderBrowse", (record, report["target"]))
+                self.assertTrue(report["target"]["exists"])
+
+
 if __name__ == "__main__":
-    for program in (START_EXE, RECORDER_EXE, HOOKED_START_EXE, PLANTED_DLL):
+    for program in (START_EXE, RECORDER_EXE, HOOKED_START_EXE, PLANTED_DLL, STARTCHECK_EXE):
         if not os.path.isfile(program):
-            sys.exit("START_EXE, RECORDER_EXE, HOOKED_START_EXE and PLANTED_DLL must name "
-                     "the built programs")
+            sys.exit("START_EXE, RECORDER_EXE, HOOKED_START_EXE, PLANTED_DLL and STARTCHECK_EXE "
+                     "must name the built programs")
     unittest.main(verbosity=2)

@@ -1,0 +1,59 @@
+// What Start.exe would do with a media folder, worked out with the
+// launcher's own code (its paths, its integer rules and its start-up
+// decision), and what is likely to go wrong.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "media_access.h"
+
+enum class SettingsState { Read, Missing, Directory, OutsideDosDates, Unknown };
+enum class Existence { Yes, No, Unknown };
+
+struct SettingValue {
+  const char* key = "";
+  bool flag = false;        // ShellExec and BrowseForFolder
+  bool present = false;     // the key is in the section
+  std::string text;         // as the launcher reads it
+  bool isNumber = false;    // flags: the text is an integer
+  int32_t number = 0;       // flags: its value
+  bool on = false;          // flags: the result
+  bool cut = false;         // the value was longer than 2047 bytes
+};
+
+struct CheckReport {
+  std::string launcherPath;  // the launcher's Windows path
+  std::string settingsPath;
+  SettingsState settingsState = SettingsState::Missing;
+  SettingValue values[4];  // FileToRun, ShellExec, BrowseForFolder, BrowsePath
+
+  std::string mode;       // "FolderBrowse", "ShellOpen" or "ProcessStart"
+  std::string call;       // "ShellExecuteA" or "CreateProcessA"
+  std::string file;       // ShellExecuteA's file
+  bool hasParameters = false;
+  std::string parameters;  // ShellExecuteA's parameters
+  std::string commandLine;                 // CreateProcessA's command line
+  bool hasCurrentDirectory = false;        // false: the launcher's own
+  std::string currentDirectory;            // CreateProcessA's current directory
+  std::string targetDirectory;             // the program's folder, whether passed or not
+  bool usesDefaultTarget = false;
+
+  std::string target;  // the program, file or folder the request names
+  Existence targetExists = Existence::Unknown;
+
+  std::vector<std::string> warnings;
+  bool cannotWork = false;  // nothing would start
+
+  /// 0: works as configured; 1: works, with warnings; 2: cannot work.
+  int ExitCode() const { return cannotWork ? 2 : warnings.empty() ? 0 : 1; }
+};
+
+/// Checks the launcher at `launcherPath` (a Windows path; its settings file is
+/// found beside it by its name).
+CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media);
+
+std::string FormatReport(const CheckReport& report);
+std::string FormatReportJson(const CheckReport& report);

@@ -1,0 +1,142 @@
+#include "host_media.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "profile_reader.h"
+
+namespace {
+
+std::vector<std::string> SplitPath(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char byte : path) {
+    if (byte == '\\' || byte == '/') {
+      if (!part.empty()) parts.push_back(part);
+      part.clear();
+    } else {
+      part += byte;
+    }
+  }
+  if (!part.empty()) parts.push_back(part);
+  return parts;
+}
+
+bool SameLetters(const std::string& left, const std::string& right) {
+  if (left.size() != right.size()) return false;
+  for (size_t i = 0; i < left.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(left[i])) !=
+        std::tolower(static_cast<unsigned char>(right[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The entry of `folder` whose name matches `name` in any letter case.
+bool FindEntry(const std::string& folder, const std::string& name, std::string& found) {
+  struct stat info;
+  if (stat((folder + "/" + name).c_str(), &info) == 0) {
+    found = name;
+    return true;
+  }
+  DIR* directory = opendir(folder.empty() ? "/" : folder.c_str());
+  if (!directory) return false;
+  bool matched = false;
+  while (dirent* entry = readdir(directory)) {
+    if (SameLetters(entry->d_name, name)) {
+      found = entry->d_name;
+      matched = true;
+      break;
+    }
+  }
+  closedir(directory);
+  return matched;
+}
+
+}  // namespace
+
+HostMedia::HostMedia(std::string windowsFolder, std::string hostFolder)
+    : hostFolder_(std::move(hostFolder)) {
+  if (windowsFolder.size() >= 2 && windowsFolder[1] == ':') {
+    windowsDrive_ = windowsFolder.substr(0, 2);
+    windowsParts_ = SplitPath(windowsFolder.substr(2));
+  }
+  while (hostFolder_.size() > 1 && hostFolder_.back() == '/') hostFolder_.pop_back();
+}
+
+bool HostMedia::HostPath(const std::string& windowsPath, std::string& hostPath) const {
+  if (windowsDrive_.empty() || windowsPath.size() < 2 ||
+      !SameLetters(windowsPath.substr(0, 2), windowsDrive_)) {
+    return false;
+  }
+  // Resolve "." and ".." as Windows does: never above the drive's root.
+  std::vector<std::string> parts;
+  for (const std::string& part : SplitPath(windowsPath.substr(2))) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  // The launcher's folder stands for hostFolder_; walk from the deepest
+  // folder both paths share.
+  size_t shared = 0;
+  while (shared < parts.size() && shared < windowsParts_.size() &&
+         SameLetters(parts[shared], windowsParts_[shared])) {
+    ++shared;
+  }
+  std::string host = hostFolder_;
+  for (size_t up = shared; up < windowsParts_.size(); ++up) {
+    size_t slash = host.find_last_of('/');
+    host = slash == 0 || slash == std::string::npos ? "" : host.substr(0, slash);
+  }
+  for (size_t i = shared; i < parts.size(); ++i) {
+    std::string found;
+    host += "/" + (FindEntry(host, parts[i], found) ? found : parts[i]);
+  }
+  hostPath = host.empty() ? "/" : host;
+  return true;
+}
+
+EntryFacts HostMedia::Find(const std::string& windowsPath) {
+  EntryFacts facts;
+  std::string hostPath;
+  if (!HostPath(windowsPath, hostPath)) {
+    facts.kind = EntryKind::Unknown;
+    return facts;
+  }
+  struct stat info;
+  if (stat(hostPath.c_str(), &info) != 0) return facts;
+  facts.kind = S_ISDIR(info.st_mode) ? EntryKind::Directory : EntryKind::File;
+  struct tm local;
+  time_t written = info.st_mtime;
+  facts.lastWriteHasDosForm = localtime_r(&written, &local) != nullptr &&
+                              local.tm_year + 1900 >= 1980 && local.tm_year + 1900 <= 2107;
+  return facts;
+}
+
+bool HostMedia::ReadBytes(const std::string& windowsPath, std::string& bytes) {
+  std::string hostPath;
+  if (!HostPath(windowsPath, hostPath)) return false;
+  std::ifstream file(hostPath, std::ios::binary);
+  if (!file) return false;
+  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return true;
+}
+
+std::string HostMedia::ReadSetting(const std::string& windowsPath, const char* section,
+                                   const char* key) {
+  std::string bytes;
+  if (!ReadBytes(windowsPath, bytes)) return "";
+  char value[2048];
+  size_t length = ReadProfileValue(bytes, section, key, "", value, sizeof value);
+  return std::string(value, length);
+}

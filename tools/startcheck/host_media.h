@@ -1,0 +1,29 @@
+// The media as a folder on this machine: Windows paths below the launcher's
+// planned folder are looked up below the folder that stands for it, with
+// Windows' indifference to letter case.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "media_access.h"
+
+class HostMedia : public MediaAccess {
+ public:
+  /// `windowsFolder` is the launcher's folder as Windows will see it (such as
+  /// "E:\" or "Z:\home\ann\cd\"); `hostFolder` is the same folder here.
+  HostMedia(std::string windowsFolder, std::string hostFolder);
+
+  EntryFacts Find(const std::string& windowsPath) override;
+  bool ReadBytes(const std::string& windowsPath, std::string& bytes) override;
+  std::string ReadSetting(const std::string& windowsPath, const char* section,
+                          const char* key) override;
+
+  /// The host path for a Windows path; false when it lies on another drive.
+  bool HostPath(const std::string& windowsPath, std::string& hostPath) const;
+
+ private:
+  std::string windowsDrive_;            // "E:"
+  std::vector<std::string> windowsParts_;  // the launcher's folder below the drive
+  std::string hostFolder_;
+};

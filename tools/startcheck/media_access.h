@@ -1,0 +1,26 @@
+// What the checker needs to know about the media, asked with the Windows
+// paths the launcher would use. On Linux the answers come from a folder that
+// stands for the media; on Windows from the system itself.
+#pragma once
+
+#include <string>
+
+enum class EntryKind { Missing, File, Directory, Unknown };
+
+struct EntryFacts {
+  EntryKind kind = EntryKind::Missing;
+  bool lastWriteHasDosForm = true;  // 1980 to 2107, in local time
+};
+
+class MediaAccess {
+ public:
+  virtual ~MediaAccess() = default;
+  /// What is at the path; Unknown when it lies outside what can be seen.
+  virtual EntryFacts Find(const std::string& windowsPath) = 0;
+  /// The file's bytes; false when it cannot be read.
+  virtual bool ReadBytes(const std::string& windowsPath, std::string& bytes) = 0;
+  /// The key's value as the launcher's profile read gives it (at most 2047
+  /// bytes), from the file at the path; the default when missing.
+  virtual std::string ReadSetting(const std::string& windowsPath, const char* section,
+                                  const char* key) = 0;
+};

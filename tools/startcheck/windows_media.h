@@ -1,0 +1,12 @@
+// The media as Windows itself sees it: the same calls the launcher makes.
+#pragma once
+
+#include "media_access.h"
+
+class WindowsMedia : public MediaAccess {
+ public:
+  EntryFacts Find(const std::string& windowsPath) override;
+  bool ReadBytes(const std::string& windowsPath, std::string& bytes) override;
+  std::string ReadSetting(const std::string& windowsPath, const char* section,
+                          const char* key) override;
+};
