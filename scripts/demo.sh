@@ -45,3 +45,15 @@ cp -r examples/plain-cd "$work/plain-cd"
 cp build/windows-x64/Start.exe "$work/plain-cd/CD/Start.exe"
 cp "$recorder" "$work/plain-cd/Installer/Start.exe"
 show "$work/plain-cd" CD/Start.exe
+
+# The checker explains a folder without starting anything: here the
+# elevated-installer example, whose Setup\Setup.exe has not been put in yet.
+cp -r examples/elevated-installer "$work/elevated-installer"
+cp build/windows-x64/Start.exe "$work/elevated-installer/Start.exe"
+checker="$PWD/build/windows-x64/startcheck.exe"
+echo
+echo "== examples/elevated-installer: wine startcheck.exe Start.exe"
+code=0
+(cd "$work/elevated-installer" && wine "$checker" Start.exe) > "$work/check.txt" || code=$?
+sed 's/^/   /; s/\r$//' "$work/check.txt"
+echo "   startcheck ended with exit code $code"
