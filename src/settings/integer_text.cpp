@@ -61,3 +61,13 @@ bool IntegerFromText(const TextView& text, int32_t& value) {
   value = static_cast<int32_t>(bits);
   return true;
 }
+
+bool IntegerFromSettingText(TextView text, int32_t& value, bool& isInteger) {
+  Text rewritten;
+  if (text.length > 2 && text.At(1) == '0' && (text.At(2) == 'x' || text.At(2) == 'X')) {
+    if (!rewritten.Assign({"$", text.After(2)})) return false;
+    text = rewritten.View();
+  }
+  isInteger = IntegerFromText(text, value);
+  return true;
+}

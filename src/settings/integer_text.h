@@ -14,3 +14,8 @@
 /// all 32 bits ($FFFFFFFF is -1, -$FFFFFFFF is 1). Leading zeros are free in
 /// either base. Never allocates.
 [[nodiscard]] bool IntegerFromText(const TextView& text, int32_t& value);
+
+/// A setting's text as the launcher reads an integer: a leading "0x" is
+/// rewritten to "$", then IntegerFromText. `isInteger` says whether it was
+/// one. False only when memory is exhausted.
+[[nodiscard]] bool IntegerFromSettingText(TextView text, int32_t& value, bool& isInteger);

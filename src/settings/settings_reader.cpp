@@ -26,13 +26,9 @@ bool ReadSettingInteger(const SettingsReader& reader, const char* section, const
   // Always the empty default: a missing key and an empty value read alike.
   Text text;
   if (!ReadSettingText(reader, section, key, "", text)) return false;
-  TextView digits = text.View();
-  Text rewritten;
-  if (digits.length > 2 && digits.At(1) == '0' && (digits.At(2) == 'x' || digits.At(2) == 'X')) {
-    if (!rewritten.Assign({"$", digits.After(2)})) return false;
-    digits = rewritten.View();
-  }
-  if (!IntegerFromText(digits, value)) value = defaultValue;
+  bool isInteger = false;
+  if (!IntegerFromSettingText(text.View(), value, isInteger)) return false;
+  if (!isInteger) value = defaultValue;
   return true;
 }
 

@@ -22,7 +22,7 @@ void ReleaseSettingsReader(SettingsReader& reader);
 /// The key's text, or `defaultText` when the file, section or key is missing.
 [[nodiscard]] bool ReadSettingText(const SettingsReader& reader, const char* section, const char* key,
                                    const char* defaultText, Text& value);
-/// The key's text as an integer (see IntegerFromText; "0x" is read as "$"),
+/// The key's text as an integer (see IntegerFromSettingText),
 /// or `defaultValue` when it is missing or no integer.
 [[nodiscard]] bool ReadSettingInteger(const SettingsReader& reader, const char* section,
                                       const char* key, int32_t defaultValue, int32_t& value);

@@ -130,8 +130,6 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
 
   for (int i = 0; i < 4; ++i) {
     SettingValue& value = report.values[i];
-    value.key = kKeys[i];
-    value.flag = i == 1 || i == 2;
     value.text = media.ReadSetting(report.settingsPath, "Information", kKeys[i]);
     for (const ProfileEntry& entry : entries) {
       if (SameName(entry.section, "Information") && SameName(entry.key, kKeys[i])) {
@@ -141,8 +139,8 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
       }
     }
     if (!value.flag) continue;
-    // The launcher reads "0x" as "$"; IntegerFromText takes both alike.
-    value.isNumber = IntegerFromText(View(value.text), value.number);
+    // The launcher's own conversion; a flag that is no number stays off.
+    if (!IntegerFromSettingText(View(value.text), value.number, value.isNumber)) continue;
     value.on = value.isNumber && value.number != 0;
   }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "profile_reader.h"
+#include "settings/settings_reader.h"
 
 namespace {
 
@@ -136,7 +137,7 @@ std::string HostMedia::ReadSetting(const std::string& windowsPath, const char* s
                                    const char* key) {
   std::string bytes;
   if (!ReadBytes(windowsPath, bytes)) return "";
-  char value[2048];
+  char value[kLongestSettingText + 1];
   size_t length = ReadProfileValue(bytes, section, key, "", value, sizeof value);
   return std::string(value, length);
 }

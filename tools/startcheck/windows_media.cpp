@@ -1,6 +1,7 @@
 #include "windows_media.h"
 
 #include "platform/windows/windows_api.h"
+#include "settings/settings_reader.h"
 
 EntryFacts WindowsMedia::Find(const std::string& windowsPath) {
   EntryFacts facts;
@@ -38,7 +39,7 @@ bool WindowsMedia::ReadBytes(const std::string& windowsPath, std::string& bytes)
 
 std::string WindowsMedia::ReadSetting(const std::string& windowsPath, const char* section,
                                       const char* key) {
-  char value[2048];
+  char value[kLongestSettingText + 1];
   DWORD length =
       GetPrivateProfileStringA(section, key, "", value, sizeof value, windowsPath.c_str());
   return std::string(value, length);
