@@ -2,7 +2,10 @@
    writable globals (no bytes in the file), the import tables and the icon.
    Every section of a PE file is padded to 512 bytes in the file; in a program
    of a few kilobytes, the usual separate constants section and its padding
-   are a tenth of its size. The 32-bit build adds .reloc. */
+   are a tenth of its size. The 32-bit build adds .reloc.
+   Of the import tables only the address table is written (by the system, as
+   it loads the launcher); the lookup table beside it is read-only, so it sits
+   with the constants, as other linkers place it. */
 SECTIONS
 {
   . = SIZEOF_HEADERS;
@@ -15,6 +18,8 @@ SECTIONS
     *(.rdata)
     *(SORT(.rdata$*))
     *(.rodata*)
+    . = ALIGN(8);
+    KEEP (SORT(*)(.idata$4))
   }
   .data BLOCK(__section_alignment__) :
   {
@@ -35,7 +40,6 @@ SECTIONS
     /* These zeroes mark the end of the import list.  */
     LONG (0); LONG (0); LONG (0); LONG (0); LONG (0);
     . = ALIGN(8);
-    KEEP (SORT(*)(.idata$4))
     __IAT_start__ = .;
     KEEP (SORT(*)(.idata$5))
     __IAT_end__ = .;

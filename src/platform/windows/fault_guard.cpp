@@ -96,7 +96,7 @@ LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS* info) {
 
 }  // namespace
 
-__attribute__((noinline)) bool RunGuarded(void (*body)(void*), void* context) {
+__attribute__((noipa, target("general-regs-only"))) bool RunGuarded(void (*body)(void*), void* context) {
   Guard guard;
   guard.stackAnchor = reinterpret_cast<const char*>(&guard);
 #ifndef _WIN64
