@@ -15,6 +15,7 @@ add_executable(unit_tests
   tests/unit/double_byte_text_test.cpp
   tests/unit/settings_test.cpp
   tests/unit/startup_test.cpp
+  tests/unit/module_path_test.cpp
 )
 target_link_libraries(unit_tests PRIVATE launcher_core fake_platform launcher_core
   GTest::gtest GTest::gtest_main)

@@ -3,7 +3,8 @@
 set(STARTCHECK_SOURCES
   tools/startcheck/main.cpp
   tools/startcheck/check.cpp
-  tools/startcheck/profile_reader.cpp)
+  tools/startcheck/profile_reader.cpp
+  tools/startcheck/program_image.cpp)
 
 if(WIN32)
   add_executable(startcheck ${STARTCHECK_SOURCES}
@@ -18,6 +19,7 @@ else()
   add_library(startcheck_host OBJECT
     tools/startcheck/check.cpp
     tools/startcheck/profile_reader.cpp
+    tools/startcheck/program_image.cpp
     tools/startcheck/host_media.cpp
     tools/startcheck/host_platform.cpp)
   target_include_directories(startcheck_host PUBLIC src tools/startcheck)

@@ -4,6 +4,8 @@
 
 namespace {
 
+bool IsBlankOrTab(unsigned char byte) { return byte == ' ' || byte == '\t'; }
+
 bool HoldsBlank(const TextView& text) {
   for (size_t i = 1; i <= text.length; ++i) {
     if (text.At(i) == ' ') return true;
@@ -36,6 +38,23 @@ TextView TargetDirectoryOf(const TextView& commandLine) {
   return DirectoryOf(quoted.Head(length));
 }
 
+CommandLineParts SplitCommandLine(const TextView& commandLine) {
+  CommandLineParts parts;
+  size_t end = 0;
+  if (commandLine.length && commandLine.At(1) == '"') {
+    TextView quoted = commandLine.After(1);
+    while (end < quoted.length && quoted.bytes[end] != '"') ++end;
+    parts.program = quoted.Head(end);
+    end += 2;  // both quotation marks
+  } else {
+    while (end < commandLine.length && !IsBlankOrTab(commandLine.At(end + 1))) ++end;
+    parts.program = commandLine.Head(end);
+  }
+  while (end < commandLine.length && IsBlankOrTab(commandLine.At(end + 1))) ++end;
+  parts.arguments = end < commandLine.length ? commandLine.After(end) : TextView();
+  return parts;
+}
+
 bool DecideLaunchRequest(const TextView& modulePath, const LaunchSettings& settings,
                          LaunchRequest& request) {
   request.mode = ChooseLaunchMode(settings);
@@ -49,10 +68,13 @@ bool DecideLaunchRequest(const TextView& modulePath, const LaunchSettings& setti
 
   switch (request.mode) {
     case LaunchMode::FolderBrowse:
-      // Always below the program's own folder, whatever BrowsePath holds;
-      // explorer.exe takes the folder unquoted, blanks and all.
+      // Always below the program's own folder, whatever BrowsePath holds.
+      // Explorer reads its command line as fields split at commas and equals
+      // signs, and only quotation marks keep a field whole ("Docs, English");
+      // no Windows path holds one.
       return request.file.Assign({"explorer.exe"}) &&
-             request.parameters.Assign({DirectoryPart(modulePath), settings.BrowsePath.View()});
+             request.parameters.Assign(
+                 {"\"", DirectoryPart(modulePath), settings.BrowsePath.View(), "\""});
     case LaunchMode::ShellOpen:
       request.file = static_cast<Text&&>(target);
       return true;

@@ -3,6 +3,8 @@
 // media author before the media is made.
 #pragma once
 
+#include <stdint.h>
+
 #include "paths/text.h"
 #include "settings/launch_settings.h"
 
@@ -15,7 +17,8 @@ struct LaunchRequest {
   bool usesDefaultTarget = false;
   /// FolderBrowse and ShellOpen: the file handed to the shell's "open" verb.
   Text file;
-  /// FolderBrowse: the folder handed to "explorer.exe". ShellOpen passes none.
+  /// FolderBrowse: the folder handed to "explorer.exe", in quotation marks.
+  /// ShellOpen passes none.
   Text parameters;
   /// ProcessStart: the command line, exactly as the process receives it.
   Text commandLine;
@@ -38,6 +41,25 @@ LaunchMode ChooseLaunchMode(const LaunchSettings& settings);
 /// a leading pair of quotation marks (to the end when the closing one is
 /// missing), else DirectoryOf the whole text.
 TextView TargetDirectoryOf(const TextView& commandLine);
+
+/// A command line cut where Windows cuts it: the program is the text inside
+/// a leading pair of quotation marks (to the end when the closing one is
+/// missing), else the text up to the first blank or tab; the arguments are
+/// what follows, less the blanks and tabs before them. Both point into
+/// `commandLine`.
+struct CommandLineParts {
+  TextView program;
+  TextView arguments;
+};
+CommandLineParts SplitCommandLine(const TextView& commandLine);
+
+/// CreateProcessA's ERROR_ELEVATION_REQUIRED: the program's manifest asks for
+/// administrator rights, which only the shell can ask the user for.
+constexpr uint32_t kElevationRequired = 740;
+
+/// Whether a failed process start is handed to the shell instead: only for
+/// a program that needs administrator rights.
+constexpr bool HandsFailedStartToShell(uint32_t error) { return error == kElevationRequired; }
 
 /// Decides the request. False only when memory is exhausted.
 [[nodiscard]] bool DecideLaunchRequest(const TextView& modulePath, const LaunchSettings& settings,

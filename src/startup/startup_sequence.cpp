@@ -31,7 +31,16 @@ void IssueLaunchRequest(LaunchRequest& request) {
           DirectoryExists(request.targetDirectory.CString())) {
         directory = request.targetDirectory.CString();
       }
-      StartProcess(request.commandLine.Buffer(), directory);
+      char* commandLine = request.commandLine.Buffer();
+      if (!HandsFailedStartToShell(StartProcess(commandLine, directory))) return;
+      // The shell takes the program and its arguments apart. Cut in place:
+      // nothing here may need memory after the request has begun.
+      CommandLineParts parts = SplitCommandLine(request.commandLine.View());
+      size_t programEnd = static_cast<size_t>(parts.program.bytes - commandLine) +
+                          parts.program.length;
+      if (programEnd < request.commandLine.Length()) commandLine[programEnd] = 0;
+      ShellOpenProgram(parts.program.bytes,
+                       parts.arguments.Empty() ? nullptr : parts.arguments.bytes, directory);
       return;
     }
   }

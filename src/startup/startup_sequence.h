@@ -4,7 +4,8 @@
 #include "startup/launch_request.h"
 
 /// Makes the one platform call the request stands for. Its result is not
-/// examined: nothing the launcher could do afterwards would differ.
+/// examined, with one exception: a process start refused because the program
+/// needs administrator rights goes to the shell, which can ask for them.
 void IssueLaunchRequest(LaunchRequest& request);
 
 /// Finds the settings beside the program, loads them, decides the request and

@@ -3,6 +3,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
+#include "platform/ansi_text.h"
 #include "platform/error_box.h"
 #include "platform/fault_guard.h"
 #include "platform/file_existence.h"
@@ -12,6 +15,7 @@
 #include "platform/module_file.h"
 #include "platform/process_exit.h"
 #include "platform/profile.h"
+#include "platform/short_path.h"
 
 namespace {
 
@@ -47,24 +51,61 @@ void FreeMemory(void* block) {
   free(block);
 }
 
-size_t QueryModuleFileName(char* buffer, size_t size) {
-  fake->calls.push_back("GetModuleFileNameA(" + std::to_string(size) + ")");
+size_t QueryModuleFileNameWide(char16_t* buffer, size_t size) {
+  fake->calls.push_back("GetModuleFileNameW(" + std::to_string(size) + ")");
   if (fake->moduleFileFails || size == 0) return 0;
-  const std::string& path = fake->modulePath;
+  std::u16string path = fake->moduleWidePath;
+  if (path.empty()) {
+    for (char byte : fake->modulePath) path += static_cast<char16_t>(static_cast<unsigned char>(byte));
+  }
   if (path.size() >= size) {
-    // As Windows does: as much as fits, NUL-terminated, and the size back.
-    memcpy(buffer, path.data(), size - 1);
+    std::copy(path.begin(), path.begin() + static_cast<long>(size) - 1, buffer);
     buffer[size - 1] = 0;
     return size;
   }
-  memcpy(buffer, path.c_str(), path.size() + 1);
+  std::copy(path.begin(), path.end(), buffer);
+  buffer[path.size()] = 0;
   return path.size();
+}
+
+size_t QueryShortPathName(const char16_t* path, char16_t* buffer, size_t size) {
+  std::u16string longPath(path);
+  fake->calls.push_back("GetShortPathNameW(" + std::to_string(longPath.size()) + " units)");
+  auto found = fake->shortPaths.find(longPath);
+  std::u16string shortPath = found == fake->shortPaths.end() ? longPath : found->second;
+  if (shortPath.empty()) return 0;
+  if (shortPath.size() + 1 > size) return shortPath.size() + 1;
+  std::copy(shortPath.begin(), shortPath.end(), buffer);
+  buffer[shortPath.size()] = 0;
+  return shortPath.size();
+}
+
+size_t ConvertToAnsi(const char16_t* units, size_t length, char* buffer, size_t size, bool bestFit,
+                     bool& exact) {
+  fake->calls.push_back(bestFit ? "WideCharToMultiByte(best fit)" : "WideCharToMultiByte");
+  exact = true;
+  if (length > size) return 0;
+  for (size_t i = 0; i < length; ++i) {
+    auto lookAlike = fake->bestFits.find(units[i]);
+    if (units[i] < 0x100) {
+      buffer[i] = static_cast<char>(units[i]);
+    } else if (bestFit && lookAlike != fake->bestFits.end()) {
+      buffer[i] = lookAlike->second;
+    } else {
+      buffer[i] = '?';
+      exact = false;
+    }
+  }
+  return length;
 }
 
 size_t QueryModuleFileOfAddress(const void* address, char* buffer, size_t size,
                                 size_t& offset) {
   offset = reinterpret_cast<size_t>(address) & 0xFFFF;
-  return QueryModuleFileName(buffer, size);
+  size_t length = std::min(fake->modulePath.size(), size - 1);
+  memcpy(buffer, fake->modulePath.data(), length);
+  buffer[length] = 0;
+  return length;
 }
 
 uint32_t QueryThreadLocale() {
@@ -154,13 +195,25 @@ void ShellOpenFile(const char* file, const char* parameters) {
   fake->launch.parameters = parameters ? parameters : "";
 }
 
-void StartProcess(char* commandLine, const char* currentDirectory) {
+void ShellOpenProgram(const char* program, const char* parameters, const char* directory) {
+  fake->calls.push_back("ShellExecuteExA(open, " + Quoted(program) + ", " + Quoted(parameters) +
+                        ", " + Quoted(directory) + ")");
+  fake->launch.kind = FakeLaunch::Kind::ShellProgram;
+  fake->launch.file = program;
+  fake->launch.hasParameters = parameters != nullptr;
+  fake->launch.parameters = parameters ? parameters : "";
+  fake->launch.hasDirectory = directory != nullptr;
+  fake->launch.directory = directory ? directory : "";
+}
+
+uint32_t StartProcess(char* commandLine, const char* currentDirectory) {
   fake->calls.push_back("CreateProcessA(" + Quoted(commandLine) + ", " +
                         Quoted(currentDirectory) + ")");
   fake->launch.kind = FakeLaunch::Kind::Process;
   fake->launch.commandLine = commandLine;
   fake->launch.hasDirectory = currentDirectory != nullptr;
   fake->launch.directory = currentDirectory ? currentDirectory : "";
+  return fake->processError;
 }
 
 void EndProcess(unsigned exitCode) {

@@ -16,7 +16,8 @@ struct FakeEntry {
 };
 
 struct FakeLaunch {
-  enum class Kind { None, ShellOpen, Process } kind = Kind::None;
+  // ShellOpen: ShellExecuteA; ShellProgram: ShellExecuteExA.
+  enum class Kind { None, ShellOpen, Process, ShellProgram } kind = Kind::None;
   std::string file;
   std::string parameters;
   bool hasParameters = false;
@@ -28,7 +29,17 @@ struct FakeLaunch {
 struct FakePlatform {
   // Module file.
   std::string modulePath = "C:\\CD\\Start.exe";
+  // As GetModuleFileNameW gives it; empty: modulePath, byte for unit.
+  std::u16string moduleWidePath;
   bool moduleFileFails = false;
+
+  // The ANSI code page of the fake: units below 0x100 are the bytes of the
+  // same value; every other unit has no form and becomes "?", or with best
+  // fit the look-alike listed here.
+  std::map<char16_t, char> bestFits = {{u'\u0141', 'L'}};  // Ł
+  // Short names by long path (GetShortPathNameW); a path not listed has no
+  // short form and comes back unchanged, one listed as empty fails.
+  std::map<std::u16string, std::u16string> shortPaths;
 
   // Locale answers.
   uint32_t threadLocale = 0x0409;
@@ -53,6 +64,9 @@ struct FakePlatform {
   long failingAllocation = -1;
   long allocationCount = 0;
   long liveBlocks = 0;
+
+  // What CreateProcessA's failure gives (0: the process starts).
+  uint32_t processError = 0;
 
   // What was asked.
   std::vector<std::string> calls;

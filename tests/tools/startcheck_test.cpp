@@ -13,6 +13,7 @@
 
 #include "check.h"
 #include "host_media.h"
+#include "program_image.h"
 
 namespace {
 
@@ -30,6 +31,63 @@ struct Layout {
   std::vector<std::string> warnings;  // a piece of each expected warning, in order
 };
 
+void Put16(std::string& bytes, size_t at, uint32_t value) {
+  bytes[at] = static_cast<char>(value);
+  bytes[at + 1] = static_cast<char>(value >> 8);
+}
+void Put32(std::string& bytes, size_t at, uint32_t value) {
+  Put16(bytes, at, value & 0xFFFF);
+  Put16(bytes, at + 2, value >> 16);
+}
+
+// The smallest PE image that Windows' loader and the checker read the same
+// way: headers, one section of resources, and in it `manifest` (when not
+// empty) as the RT_MANIFEST resource 1.
+std::string ProgramWithManifest(const std::string& manifest, uint16_t machine = 0x14C) {
+  std::string bytes(0x400, '\0');
+  bytes[0] = 'M';
+  bytes[1] = 'Z';
+  Put32(bytes, 0x3C, 0x40);
+  bytes.replace(0x40, 4, std::string("PE\0\0", 4));
+  Put16(bytes, 0x44, machine);
+  Put16(bytes, 0x46, 1);     // one section
+  Put16(bytes, 0x54, 224);   // a PE32 optional header
+  Put16(bytes, 0x58, 0x10B);
+  Put32(bytes, 0x58 + 92, 16);  // data directories
+  const size_t section = 0x58 + 224;
+  bytes.replace(section, 5, ".rsrc");
+  Put32(bytes, section + 8, 0x200);    // size in memory
+  Put32(bytes, section + 12, 0x1000);  // address
+  Put32(bytes, section + 16, 0x200);   // size in the file
+  Put32(bytes, section + 20, 0x200);   // place in the file
+  if (manifest.empty()) return bytes;
+  Put32(bytes, 0x58 + 96 + 2 * 8, 0x1000);  // the resource table
+  Put32(bytes, 0x58 + 96 + 2 * 8 + 4, 0x200);
+  const size_t root = 0x200;
+  // Type 24, name 1, language 0x409, each a directory of one entry.
+  Put16(bytes, root + 14, 1);
+  Put32(bytes, root + 16, 24);
+  Put32(bytes, root + 20, 0x80000018);
+  Put16(bytes, root + 0x18 + 14, 1);
+  Put32(bytes, root + 0x18 + 16, 1);
+  Put32(bytes, root + 0x18 + 20, 0x80000030);
+  Put16(bytes, root + 0x30 + 14, 1);
+  Put32(bytes, root + 0x30 + 16, 0x409);
+  Put32(bytes, root + 0x30 + 20, 0x48);
+  Put32(bytes, root + 0x48, 0x1058);  // the data's address and size
+  Put32(bytes, root + 0x48 + 4, static_cast<uint32_t>(manifest.size()));
+  bytes.replace(root + 0x58, manifest.size(), manifest);
+  return bytes;
+}
+
+std::string Manifest(const std::string& level) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+         "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">"
+         "<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"><security><requestedPrivileges>"
+         "<requestedExecutionLevel " + level + " uiAccess=\"false\"/>"
+         "</requestedPrivileges></security></trustInfo></assembly>";
+}
+
 std::string Lines(std::initializer_list<const char*> lines) {
   std::string text = "[Information]\r\n";
   for (const char* line : lines) text += std::string(line) + "\r\n";
@@ -44,7 +102,7 @@ class StartCheckTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  void Make(const std::string& relative, const std::string& content = "") {
+  void Make(const std::string& relative, const std::string& content = std::string()) {
     fs::path path = root_ / relative;
     if (!relative.empty() && relative.back() == '/') {
       fs::create_directories(path);
@@ -92,10 +150,13 @@ TEST_F(StartCheckTest, MediaLayouts) {
        Lines({"FileToRun=Readme.html", "ShellExec=0x1"}), 0, "ShellOpen", "Readme.html", nullptr,
        {}},
       {"folder beside the launcher", "E:\\Start.exe", {"Start.exe", "Docs/"},
-       Lines({"BrowseForFolder=1", "BrowsePath=Docs"}), 0, "FolderBrowse", "E:\\Docs", nullptr,
+       Lines({"BrowseForFolder=1", "BrowsePath=Docs"}), 0, "FolderBrowse", "\"E:\\Docs\"", nullptr,
        {}},
+      {"folder whose name Explorer would split", "E:\\Start.exe", {"Start.exe", "Docs, English/"},
+       Lines({"BrowseForFolder=1", "BrowsePath=Docs, English"}), 0, "FolderBrowse",
+       "\"E:\\Docs, English\"", nullptr, {}},
       {"absolute folder", "E:\\Start.exe", {"Start.exe", "Docs/"},
-       Lines({"BrowseForFolder=1", "BrowsePath=E:\\Docs"}), 2, "FolderBrowse", "E:\\E:\\Docs",
+       Lines({"BrowseForFolder=1", "BrowsePath=E:\\Docs"}), 2, "FolderBrowse", "\"E:\\E:\\Docs\"",
        nullptr, {"is put after the launcher's folder", "does not exist"}},
       {"keys in another section", "E:\\Start.exe", {"Start.exe", "Installer/Start.exe"},
        "[Setup]\r\nFileToRun=x.exe\r\n", 1, "ProcessStart", "E:\\..\\Installer\\Start.exe",
@@ -109,6 +170,10 @@ TEST_F(StartCheckTest, MediaLayouts) {
       {"launcher named for installers", "E:\\Setup.exe", {"Setup.exe", "x.exe"},
        Lines({"FileToRun=x.exe"}), 1, "ProcessStart", "x.exe", nullptr,
        {"administrator rights"}},
+      {"launcher in a folder named outside ASCII", "E:\\\xd0\x96media\\Start.exe",
+       {"\xd0\x96media/Start.exe", "Installer/Start.exe"}, "", 1, "ProcessStart",
+       "E:\\\xd0\x96media\\..\\Installer\\Start.exe", "E:\\\xd0\x96media\\..\\Installer",
+       {"outside ASCII"}},
       {"settings file is a folder", "E:\\Start.exe",
        {"Start.exe", "Start.ini/", "Installer/Start.exe"}, "", 1, "ProcessStart",
        "E:\\..\\Installer\\Start.exe", "E:\\..\\Installer", {"A folder bears"}},
@@ -141,6 +206,59 @@ TEST_F(StartCheckTest, MediaLayouts) {
       EXPECT_NE(report.warnings[i].find(layout.warnings[i]), std::string::npos)
           << report.warnings[i];
     }
+  }
+}
+
+TEST(ProgramImageTest, ReadsTheMachineAndTheManifestsExecutionLevel) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool isImage;
+    std::string level;
+    bool asksForRights;
+  };
+  const std::string required = ProgramWithManifest(Manifest("level=\"requireAdministrator\""));
+  const Case cases[] = {
+      {"no program at all", "%PDF-1.7 ...", false, "", false},
+      {"MZ without a PE header", "MZ" + std::string(100, '\0'), false, "", false},
+      {"program without resources", ProgramWithManifest(""), true, "", false},
+      {"as the user", ProgramWithManifest(Manifest("level=\"asInvoker\"")), true, "asInvoker",
+       false},
+      {"administrator required", required, true, "requireAdministrator", true},
+      {"highest available, in single quotes",
+       ProgramWithManifest(Manifest("level='highestAvailable'")), true, "highestAvailable", true},
+      {"manifest without a level", ProgramWithManifest(Manifest("uiAccess=\"false\"")), true, "",
+       false},
+      {"cut inside the resources", required.substr(0, 0x260), true, "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ProgramImage image = ReadProgramImage(c.bytes);
+    EXPECT_EQ(image.isImage, c.isImage);
+    EXPECT_EQ(image.executionLevel, c.level);
+    EXPECT_EQ(AsksForAdministratorRights(image), c.asksForRights);
+  }
+  EXPECT_EQ(ReadProgramImage(ProgramWithManifest("", 0x8664)).machine, 0x8664);
+}
+
+// Windows refuses such a program as a new process; the launcher hands it to
+// the shell, which asks for the rights: it works, but the user must say yes.
+TEST_F(StartCheckTest, ProgramThatAsksForAdministratorRights) {
+  const std::string setup = ProgramWithManifest(Manifest("level=\"requireAdministrator\""));
+  for (const char* settings : {"FileToRun=\"Setup Files\\Setup.exe\" /S", "ShellExec=1"}) {
+    SCOPED_TRACE(settings);
+    fs::remove_all(root_);
+    Make("Start.exe");
+    Make("Setup Files/Setup.exe", setup);
+    Make("Installer/Start.exe", setup);
+    Make("Start.ini", Lines({settings}));
+    CheckReport report = Check("E:\\Start.exe");
+    EXPECT_EQ(report.ExitCode(), 1);
+    EXPECT_EQ(report.elevation, "requireAdministrator");
+    ASSERT_EQ(report.warnings.size(), 1u) << ::testing::PrintToString(report.warnings);
+    EXPECT_NE(report.warnings[0].find("Windows asks for the rights when the media is opened"),
+              std::string::npos)
+        << report.warnings[0];
   }
 }
 
@@ -201,7 +319,7 @@ TEST_F(StartCheckTest, ExampleFolders) {
   };
   const Example examples[] = {
       {"cd-installer", "Start.exe", "Setup/Setup.exe", "ProcessStart"},
-      {"elevated-installer", "Start.exe", "Setup/Setup.exe", "ShellOpen"},
+      {"elevated-installer", "Start.exe", "Setup/Setup.exe", "ProcessStart"},
       {"plain-cd", "CD/Start.exe", "Installer/Start.exe", "ProcessStart"},
       {"download-page", "Start.exe", "", "ShellOpen"},
       {"usb-docs", "Start.exe", "", "FolderBrowse"},

@@ -126,18 +126,21 @@ TEST_F(StartupTest, ShellRequests) {
       {"default target with a blank goes unquoted", "C:\\My CD\\Start.exe", {{"ShellExec", "$1"}},
        "C:\\My CD\\..\\Installer\\Start.exe", nullptr},
       {"folder beside the launcher", "C:\\CD\\Start.exe",
-       {{"BrowseForFolder", "1"}, {"BrowsePath", "Docs"}}, "explorer.exe", "C:\\CD\\Docs"},
+       {{"BrowseForFolder", "1"}, {"BrowsePath", "Docs"}}, "explorer.exe", "\"C:\\CD\\Docs\""},
       {"no folder given: the launcher's own", "C:\\CD\\Start.exe", {{"BrowseForFolder", "1"}},
-       "explorer.exe", "C:\\CD\\"},
+       "explorer.exe", "\"C:\\CD\\\""},
       {"absolute folder is still prefixed", "C:\\CD\\Start.exe",
-       {{"BrowseForFolder", "1"}, {"BrowsePath", "C:\\Docs"}}, "explorer.exe", "C:\\CD\\C:\\Docs"},
-      {"folder with blanks goes unquoted", "C:\\CD\\Start.exe",
-       {{"BrowseForFolder", "1"}, {"BrowsePath", "User Guide\\HTML"}}, "explorer.exe",
-       "C:\\CD\\User Guide\\HTML"},
+       {{"BrowseForFolder", "1"}, {"BrowsePath", "C:\\Docs"}}, "explorer.exe",
+       "\"C:\\CD\\C:\\Docs\""},
+      // Explorer splits its command line at commas and equals signs, and
+      // reads a blank as part of a name only inside quotation marks.
+      {"folder with blanks, a comma and an equals sign is one field", "C:\\Disc 1, Setup\\Start.exe",
+       {{"BrowseForFolder", "1"}, {"BrowsePath", "Docs, English\\Version=2"}}, "explorer.exe",
+       "\"C:\\Disc 1, Setup\\Docs, English\\Version=2\""},
       {"folder wins over ShellExec", "C:\\CD\\Start.exe",
        {{"FileToRun", "x.exe"}, {"ShellExec", "1"}, {"BrowseForFolder", "-1"},
         {"BrowsePath", "Docs"}},
-       "explorer.exe", "C:\\CD\\Docs"},
+       "explorer.exe", "\"C:\\CD\\Docs\""},
   };
   for (const ShellCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -206,12 +209,93 @@ TEST_F(StartupTest, TypicalRunMakesOneRequestAndNothingElse) {
   Fake().AddDirectory("D:\\..\\Installer");
   EXPECT_EQ(RunLauncher(), 0u);
   const std::vector<std::string> expected = {
-      "GetModuleFileNameA(261)",
+      "GetModuleFileNameW(261)",
+      "WideCharToMultiByte",
       "FindFirstFileA(D:\\Setup.ini)",
       "GetFileAttributesA(D:\\..\\Installer)",
       "CreateProcessA(\"D:\\..\\Installer\\Setup.exe\", \"D:\\..\\Installer\")",
   };
   EXPECT_EQ(Fake().calls, expected);
+}
+
+TEST(CommandLineSplitTest, CutsWhereWindowsCutsTheProgramFromItsArguments) {
+  struct Case {
+    const char* commandLine;
+    const char* program;
+    const char* arguments;
+  };
+  const Case cases[] = {
+      {"Setup.exe", "Setup.exe", ""},
+      {"Setup.exe /S", "Setup.exe", "/S"},
+      {"Setup\\Setup.exe \t  /S /D=C:\\x y", "Setup\\Setup.exe", "/S /D=C:\\x y"},
+      {"Setup.exe\t/S", "Setup.exe", "/S"},
+      {"Setup.exe   ", "Setup.exe", ""},
+      {"\"C:\\My Apps\\Setup.exe\" /S", "C:\\My Apps\\Setup.exe", "/S"},
+      {"\"C:\\My Apps\\Setup.exe\"/S", "C:\\My Apps\\Setup.exe", "/S"},
+      {"\"C:\\My Apps\\Setup.exe\"", "C:\\My Apps\\Setup.exe", ""},
+      {"\"C:\\no closing mark /S", "C:\\no closing mark /S", ""},
+      {"\"\" /S", "", "/S"},
+      // Unquoted, the first blank ends the program, wherever the file is.
+      {"C:\\My Apps\\Setup.exe /S", "C:\\My", "Apps\\Setup.exe /S"},
+      {"Setup.exe /v\"/qn REBOOT=0\"", "Setup.exe", "/v\"/qn REBOOT=0\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.commandLine);
+    CommandLineParts parts = SplitCommandLine(c.commandLine);
+    EXPECT_EQ(std::string(parts.program.bytes, parts.program.length), c.program);
+    EXPECT_EQ(std::string(parts.arguments.bytes, parts.arguments.length), c.arguments);
+  }
+}
+
+// A program whose manifest asks for administrator rights cannot be started
+// by CreateProcessA (error 740); the shell can, after asking the user. Any
+// other refusal starts nothing more.
+TEST_F(StartupTest, OnlyAStartThatNeedsElevationGoesToTheShell) {
+  struct Case {
+    const char* name;
+    std::string modulePath;
+    std::string fileToRun;  // empty: the default target
+    std::vector<std::string> directories;
+    uint32_t processError;
+    std::string shellCall;  // empty: none
+  };
+  const Case cases[] = {
+      {"quoted program with arguments", "C:\\CD\\Start.exe",
+       "\"C:\\CD\\Setup Files\\Setup.exe\" /S /v\"/qn\"", {"C:\\CD\\Setup Files"}, 740,
+       "ShellExecuteExA(open, \"C:\\CD\\Setup Files\\Setup.exe\", \"/S /v\"/qn\"\", "
+       "\"C:\\CD\\Setup Files\")"},
+      {"bare name: no arguments, the launcher's directory", "C:\\CD\\Start.exe", "Setup.exe", {},
+       740, "ShellExecuteExA(open, \"Setup.exe\", null, null)"},
+      {"relative program in an existing folder", "C:\\CD\\Start.exe", "Setup\\Setup.exe /lang=en",
+       {"Setup"}, 740, "ShellExecuteExA(open, \"Setup\\Setup.exe\", \"/lang=en\", \"Setup\")"},
+      {"default target with a blank, quoted by the launcher", "C:\\My CD\\Start.exe", "",
+       {"C:\\My CD\\..\\Installer"}, 740,
+       "ShellExecuteExA(open, \"C:\\My CD\\..\\Installer\\Start.exe\", null, "
+       "\"C:\\My CD\\..\\Installer\")"},
+      {"started", "C:\\CD\\Start.exe", "Setup.exe /S", {}, 0, ""},
+      {"file not found", "C:\\CD\\Start.exe", "Setup.exe /S", {}, 2, ""},
+      {"access denied", "C:\\CD\\Start.exe", "Setup.exe /S", {}, 5, ""},
+      {"not a program", "C:\\CD\\Start.exe", "Manual.pdf", {}, 193, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetFake();
+    DetectDoubleByteText();
+    Fake().modulePath = c.modulePath;
+    if (!c.fileToRun.empty()) UseSettings(c.modulePath, {{"FileToRun", c.fileToRun}});
+    for (const std::string& directory : c.directories) Fake().AddDirectory(directory);
+    Fake().processError = c.processError;
+    EXPECT_EQ(RunLauncher(), 0u);
+    EXPECT_EQ(Fake().CallsNamed("CreateProcessA").size(), 1u);
+    std::vector<std::string> shellCalls = Fake().CallsNamed("ShellExecute");
+    if (c.shellCall.empty()) {
+      EXPECT_TRUE(shellCalls.empty()) << shellCalls.front();
+    } else {
+      EXPECT_EQ(shellCalls, std::vector<std::string>{c.shellCall});
+      EXPECT_EQ(Fake().calls.back(), c.shellCall);  // right after the refused start
+    }
+    EXPECT_TRUE(Fake().CallsNamed("MessageBoxA").empty());
+  }
 }
 
 // Memory running out outside the settings load ends the launcher with the

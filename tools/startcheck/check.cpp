@@ -10,6 +10,7 @@
 
 #include "paths/path_names.h"
 #include "profile_reader.h"
+#include "program_image.h"
 #include "settings/integer_text.h"
 #include "settings/launch_settings.h"
 #include "settings/settings_reader.h"
@@ -179,6 +180,32 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
   }
 }
 
+// An installer's own program lies at its start; the archive it carries
+// follows, and need not be read.
+constexpr size_t kProgramHeadBytes = 16 * 1024 * 1024;
+
+// A program whose manifest asks for administrator rights cannot be started
+// as a new process (error 740): the launcher hands it to the shell, and
+// Windows asks for the rights as the media is opened.
+void WarnOfElevation(CheckReport& report, MediaAccess& media) {
+  std::string bytes;
+  if (report.targetExists != Existence::Yes || !media.ReadBytes(report.target, bytes,
+                                                                kProgramHeadBytes)) {
+    return;
+  }
+  ProgramImage image = ReadProgramImage(bytes);
+  if (!AsksForAdministratorRights(image)) return;
+  report.elevation = image.executionLevel;
+  std::string how = report.mode == "ProcessStart"
+                        ? "Windows will not start it as a new process, so the launcher hands it, "
+                          "with its arguments, to the shell, and "
+                        : "";
+  report.warnings.push_back(
+      "\"" + report.target + "\" asks for administrator rights (its manifest: level=\"" +
+      image.executionLevel + "\"): " + how + "Windows asks for the rights when the media is " +
+      "opened. A user who cannot give them gets nothing started.");
+}
+
 void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAccess& media) {
   report.usesDefaultTarget = request.usesDefaultTarget;
   switch (request.mode) {
@@ -188,7 +215,8 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
       report.file = Str(request.file);
       report.hasParameters = true;
       report.parameters = Str(request.parameters);
-      report.target = report.parameters;
+      // The folder itself, without the quotation marks around it.
+      report.target = report.parameters.substr(1, report.parameters.size() - 2);
       EntryFacts facts = media.Find(report.target);
       report.targetExists = facts.kind == EntryKind::Directory ? Existence::Yes
                             : facts.kind == EntryKind::Unknown ? Existence::Unknown
@@ -211,6 +239,7 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
       report.targetExists = facts.kind == EntryKind::Unknown ? Existence::Unknown
                             : facts.kind == EntryKind::Missing ? Existence::No
                                                                : Existence::Yes;
+      WarnOfElevation(report, media);
       return;
     }
     case LaunchMode::ProcessStart:
@@ -228,6 +257,7 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
   ProgramLookup lookup = FindProgram(report.launcherPath, report.commandLine, media);
   report.target = lookup.program;
   report.targetExists = lookup.exists;
+  WarnOfElevation(report, media);
   if (lookup.blankInProgram) {
     report.warnings.push_back(
         "FileToRun is not quoted and its program's path has a blank: Windows tries \"" +
@@ -287,6 +317,19 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media) {
   } else if (report.targetExists == Existence::Unknown) {
     report.warnings.push_back("\"" + report.target +
                               "\" lies outside the media folder and cannot be checked here.");
+  }
+
+  // A character the ANSI code page lacks is "?" in the launcher's own ANSI
+  // calls; the launcher gets round that through the folder's short name.
+  bool foreign = false;
+  for (unsigned char byte : launcherPath) foreign = foreign || byte >= 0x80 || byte == '?';
+  if (foreign) {
+    report.warnings.push_back(
+        "The launcher's path \"" + launcherPath +
+        "\" holds characters outside ASCII: Windows systems whose ANSI code page holds them "
+        "find everything; elsewhere the launcher finds its folder through its short (8.3) "
+        "name, which volumes formatted exFAT and many network shares do not keep. Keep the "
+        "launcher's own name in ASCII.");
   }
 
   std::string name = Lower(Str(NamePart(View(launcherPath))));
@@ -430,6 +473,7 @@ std::string FormatReportJson(const CheckReport& report) {
       << (report.targetExists == Existence::Unknown
               ? "null"
               : report.targetExists == Existence::Yes ? "true" : "false")
+      << ", \"elevation\": " << (report.elevation.empty() ? "null" : Json(report.elevation))
       << "}, \"warnings\": [";
   for (size_t i = 0; i < report.warnings.size(); ++i) {
     out << (i ? ", " : "") << Json(report.warnings[i]);

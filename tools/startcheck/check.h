@@ -44,6 +44,10 @@ struct CheckReport {
   std::string target;  // the program, file or folder the request names
   Existence targetExists = Existence::Unknown;
 
+  /// The target's manifest level when Windows will ask for administrator
+  /// rights ("requireAdministrator" or "highestAvailable"); empty otherwise.
+  std::string elevation;
+
   std::vector<std::string> warnings;
   bool cannotWork = false;  // nothing would start
 

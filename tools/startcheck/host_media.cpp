@@ -124,12 +124,17 @@ EntryFacts HostMedia::Find(const std::string& windowsPath) {
   return facts;
 }
 
-bool HostMedia::ReadBytes(const std::string& windowsPath, std::string& bytes) {
+bool HostMedia::ReadBytes(const std::string& windowsPath, std::string& bytes, size_t limit) {
   std::string hostPath;
   if (!HostPath(windowsPath, hostPath)) return false;
   std::ifstream file(hostPath, std::ios::binary);
   if (!file) return false;
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  bytes.clear();
+  char chunk[65536];
+  while (bytes.size() < limit && file.read(chunk, sizeof chunk).gcount() > 0) {
+    bytes.append(chunk, static_cast<size_t>(file.gcount()));
+  }
+  if (bytes.size() > limit) bytes.resize(limit);
   return true;
 }
 

@@ -17,8 +17,9 @@ class MediaAccess {
   virtual ~MediaAccess() = default;
   /// What is at the path; Unknown when it lies outside what can be seen.
   virtual EntryFacts Find(const std::string& windowsPath) = 0;
-  /// The file's bytes; false when it cannot be read.
-  virtual bool ReadBytes(const std::string& windowsPath, std::string& bytes) = 0;
+  /// The file's bytes, at most `limit` of them; false when it cannot be read.
+  virtual bool ReadBytes(const std::string& windowsPath, std::string& bytes,
+                         size_t limit = std::string::npos) = 0;
   /// The key's value as the launcher's profile read gives it (at most 2047
   /// bytes), from the file at the path; the default when missing.
   virtual std::string ReadSetting(const std::string& windowsPath, const char* section,

@@ -25,15 +25,18 @@ EntryFacts WindowsMedia::Find(const std::string& windowsPath) {
   return facts;
 }
 
-bool WindowsMedia::ReadBytes(const std::string& windowsPath, std::string& bytes) {
+bool WindowsMedia::ReadBytes(const std::string& windowsPath, std::string& bytes, size_t limit) {
   HANDLE file = CreateFileA(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   bytes.clear();
   char chunk[65536];
   DWORD read = 0;
-  while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+  while (bytes.size() < limit && ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+    bytes.append(chunk, read);
+  }
   CloseHandle(file);
+  if (bytes.size() > limit) bytes.resize(limit);
   return true;
 }
 

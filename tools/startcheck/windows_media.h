@@ -6,7 +6,8 @@
 class WindowsMedia : public MediaAccess {
  public:
   EntryFacts Find(const std::string& windowsPath) override;
-  bool ReadBytes(const std::string& windowsPath, std::string& bytes) override;
+  bool ReadBytes(const std::string& windowsPath, std::string& bytes,
+                 size_t limit = std::string::npos) override;
   std::string ReadSetting(const std::string& windowsPath, const char* section,
                           const char* key) override;
 };

@@ -1,6 +1,8 @@
 #include "platform/launch.h"
 
 #include "platform/windows/system_library.h"
+// After <windows.h>, which it needs.
+#include <shellapi.h>
 
 namespace {
 
@@ -11,27 +13,53 @@ namespace {
 // relocating.
 constexpr char kShellLateLoads[] = "ole32.dll\0oleaut32.dll\0comctl32.dll\0";
 
+// shell32 drags in a dozen DLLs; only the paths that use it pay for them.
+template <typename Function>
+Function ShellFunction(const char* name) {
+  for (const char* late = kShellLateLoads; *late;) {
+    LoadSystemLibrary(late);
+    while (*late++) {
+    }
+  }
+  return SystemFunction<Function>(LoadSystemLibrary("shell32.dll"), name);
+}
+
 }  // namespace
 
 void ShellOpenFile(const char* file, const char* parameters) {
-  for (const char* name = kShellLateLoads; *name; name += lstrlenA(name) + 1) {
-    LoadSystemLibrary(name);
-  }
-  // shell32 drags in a dozen DLLs; only this path pays for them.
   using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
-  auto shellExecute =
-      SystemFunction<ShellExecuteFunction>(LoadSystemLibrary("shell32.dll"), "ShellExecuteA");
+  auto shellExecute = ShellFunction<ShellExecuteFunction>("ShellExecuteA");
   if (shellExecute) shellExecute(nullptr, "open", file, parameters, nullptr, SW_SHOW);
 }
 
-void StartProcess(char* commandLine, const char* currentDirectory) {
+void ShellOpenProgram(const char* program, const char* parameters, const char* directory) {
+  using ShellExecuteExFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
+  auto shellExecuteEx = ShellFunction<ShellExecuteExFunction>("ShellExecuteExA");
+  if (!shellExecuteEx) return;
+  SHELLEXECUTEINFOA request = {};
+  request.cbSize = sizeof request;
+  // The launcher ends right after the call: the request must be handed on
+  // before it returns.
+  request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  request.lpVerb = "open";
+  request.lpFile = program;
+  request.lpParameters = parameters;
+  request.lpDirectory = directory;
+  request.nShow = SW_SHOW;
+  shellExecuteEx(&request);
+}
+
+uint32_t StartProcess(char* commandLine, const char* currentDirectory) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOW;
   // The handles are left open: the launcher ends right after this call.
   PROCESS_INFORMATION process = {};
-  CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE,
-                 CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_NEW_PROCESS_GROUP, nullptr,
-                 currentDirectory, &startup, &process);
+  if (CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE,
+                     CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_NEW_PROCESS_GROUP, nullptr,
+                     currentDirectory, &startup, &process)) {
+    return 0;
+  }
+  return GetLastError();
 }

@@ -2,9 +2,10 @@
 
 #include "platform/windows/windows_api.h"
 
-size_t QueryModuleFileName(char* buffer, size_t size) {
+size_t QueryModuleFileNameWide(char16_t* buffer, size_t size) {
+  static_assert(sizeof(char16_t) == sizeof(WCHAR), "UTF-16 units");
   // A cut path gives `size` back (and on XP no NUL): the caller tests that.
-  return GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size));
+  return GetModuleFileNameW(nullptr, reinterpret_cast<LPWSTR>(buffer), static_cast<DWORD>(size));
 }
 
 size_t QueryModuleFileOfAddress(const void* address, char* buffer, size_t size,
@@ -17,6 +18,12 @@ size_t QueryModuleFileOfAddress(const void* address, char* buffer, size_t size,
     return 0;
   }
   offset = reinterpret_cast<size_t>(address) - reinterpret_cast<size_t>(module);
-  DWORD length = GetModuleFileNameA(module, buffer, static_cast<DWORD>(size));
-  return length < size ? length : 0;
+  // The wide call and the system's own conversion: what GetModuleFileNameA
+  // would give, without importing it for this one message.
+  WCHAR path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return 0;
+  int bytes = WideCharToMultiByte(CP_ACP, 0, path, static_cast<int>(length), buffer,
+                                  static_cast<int>(size), nullptr, nullptr);
+  return bytes > 0 && static_cast<size_t>(bytes) < size ? static_cast<size_t>(bytes) : 0;
 }

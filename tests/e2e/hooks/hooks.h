@@ -11,12 +11,15 @@
   __builtin_unreachable();
 }
 
-inline bool Contains(const char* text, const char* marker) {
+// Where `marker` first occurs in `text`, or null.
+inline const char* Find(const char* text, const char* marker) {
   for (; text && *text; ++text) {
     const char* a = text;
     const char* b = marker;
     while (*b && *a == *b) ++a, ++b;
-    if (!*b) return true;
+    if (!*b) return text;
   }
-  return false;
+  return nullptr;
 }
+
+inline bool Contains(const char* text, const char* marker) { return Find(text, marker) != nullptr; }

@@ -1,0 +1,119 @@
+#include "program_image.h"
+
+#include <stddef.h>
+
+namespace {
+
+constexpr uint32_t kManifestType = 24;  // RT_MANIFEST
+
+class Reader {
+ public:
+  explicit Reader(const std::string& bytes) : bytes_(bytes) {}
+  bool Has(size_t offset, size_t size) const {
+    return offset <= bytes_.size() && size <= bytes_.size() - offset;
+  }
+  uint32_t U16(size_t offset) const { return Byte(offset) | Byte(offset + 1) << 8; }
+  uint32_t U32(size_t offset) const { return U16(offset) | U16(offset + 2) << 16; }
+
+ private:
+  uint32_t Byte(size_t offset) const {
+    return offset < bytes_.size() ? static_cast<unsigned char>(bytes_[offset]) : 0;
+  }
+  const std::string& bytes_;
+};
+
+struct Section {
+  uint32_t address, size, fileOffset, fileSize;
+};
+
+// The file offset of an address inside the image, or 0 when no section holds
+// it in the file.
+size_t FileOffsetOf(uint32_t address, const Section* sections, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const Section& section = sections[i];
+    uint32_t size = section.size > section.fileSize ? section.size : section.fileSize;
+    if (address >= section.address && address - section.address < size &&
+        address - section.address < section.fileSize) {
+      return section.fileOffset + (address - section.address);
+    }
+  }
+  return 0;
+}
+
+// The first entry of a resource directory whose id is `id` (any entry when
+// `id` is 0); its offset field, or 0.
+uint32_t DirectoryEntry(const Reader& in, size_t directory, uint32_t id) {
+  if (!in.Has(directory, 16)) return 0;
+  size_t count = in.U16(directory + 12) + in.U16(directory + 14);
+  for (size_t i = 0; i < count && i < 4096; ++i) {
+    size_t entry = directory + 16 + i * 8;
+    if (!in.Has(entry, 8)) return 0;
+    if (id == 0 || in.U32(entry) == id) return in.U32(entry + 4);
+  }
+  return 0;
+}
+
+// The value of the attribute `level` after "requestedExecutionLevel".
+std::string ExecutionLevel(const std::string& manifest) {
+  size_t element = manifest.find("requestedExecutionLevel");
+  if (element == std::string::npos) return "";
+  size_t end = manifest.find('>', element);
+  size_t attribute = manifest.find("level", element + 23);
+  if (attribute == std::string::npos || attribute > end) return "";
+  size_t quote = manifest.find_first_of("\"'", attribute);
+  if (quote == std::string::npos || quote > end) return "";
+  size_t close = manifest.find(manifest[quote], quote + 1);
+  if (close == std::string::npos) return "";
+  return manifest.substr(quote + 1, close - quote - 1);
+}
+
+}  // namespace
+
+ProgramImage ReadProgramImage(const std::string& bytes) {
+  ProgramImage image;
+  Reader in(bytes);
+  if (!in.Has(0, 64) || bytes[0] != 'M' || bytes[1] != 'Z') return image;
+  size_t pe = in.U32(0x3C);
+  if (!in.Has(pe, 24) || bytes.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return image;
+  image.isImage = true;
+  image.machine = static_cast<uint16_t>(in.U16(pe + 4));
+  size_t sectionCount = in.U16(pe + 6);
+  size_t optional = pe + 24;
+  size_t optionalSize = in.U16(pe + 20);
+  uint32_t magic = in.U16(optional);
+  size_t directories = optional + (magic == 0x20B ? 112 : 96);
+  if (magic != 0x10B && magic != 0x20B) return image;
+  if (in.U32(directories - 4) < 3 || !in.Has(directories + 16, 8)) return image;
+  uint32_t resources = in.U32(directories + 16);  // entry 2, the resource table
+  if (resources == 0) return image;
+
+  Section sections[96];
+  size_t count = 0;
+  for (size_t i = 0; i < sectionCount && count < 96; ++i) {
+    size_t header = optional + optionalSize + i * 40;
+    if (!in.Has(header, 40)) break;
+    sections[count++] = {in.U32(header + 12), in.U32(header + 8), in.U32(header + 20),
+                         in.U32(header + 16)};
+  }
+  size_t root = FileOffsetOf(resources, sections, count);
+  if (root == 0) return image;
+
+  // Type, then name, then language: each level's offset is from the root,
+  // with the top bit set for a further directory.
+  uint32_t offset = DirectoryEntry(in, root, kManifestType);
+  for (int level = 0; level < 2 && (offset & 0x80000000u); ++level) {
+    offset = DirectoryEntry(in, root + (offset & 0x7FFFFFFFu), 0);
+  }
+  if (offset == 0 || (offset & 0x80000000u) || !in.Has(root + offset, 16)) return image;
+  size_t data = FileOffsetOf(in.U32(root + offset), sections, count);
+  size_t size = in.U32(root + offset + 4);
+  if (data == 0 || !in.Has(data, size)) return image;
+  image.hasManifest = true;
+  image.executionLevel = ExecutionLevel(bytes.substr(data, size));
+  return image;
+}
+
+bool AsksForAdministratorRights(const ProgramImage& image) {
+  return image.executionLevel == "requireAdministrator" ||
+         image.executionLevel == "highestAvailable";
+}
