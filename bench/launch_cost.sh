@@ -81,7 +81,7 @@ unset DISPLAY WAYLAND_DISPLAY
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
   say "Creating the Wine prefix (once): $WINEPREFIX"
   mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
+  "$wine64" wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
 

@@ -7,10 +7,14 @@ cd "$(dirname "$0")/.."
 ./scripts/build.sh windows-x64 windows-x86 >/dev/null
 echo "Built: build/windows-x64/Start.exe and build/windows-x86/Start.exe"
 
+# The 64-bit loader itself: with 32-bit Wine installed (the tests use it),
+# Debian's `wine` wrapper would take the 32-bit one.
+wine64=/usr/lib/wine/wine64
 export WINEPREFIX="$PWD/build/wine-demo" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
+export WINELOADER=$wine64 QEMU_RESERVED_VA=0x7fff0000
 if [ ! -d "$WINEPREFIX" ]; then
   echo "Preparing a Wine prefix (once, takes a few seconds)..."
-  wineboot -i >/dev/null 2>&1
+  "$wine64" wineboot -i >/dev/null 2>&1
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -25,7 +29,7 @@ show() {
   [ -f "$media/$(dirname "$launcher")/Start.ini" ] &&
     sed 's/^/   Start.ini | /; s/\r$//' "$media/$(dirname "$launcher")/Start.ini"
   local code=0
-  (cd "$media" && START_RECORD="Z:${record//\//\\}" wine "$launcher") || code=$?
+  (cd "$media" && START_RECORD="Z:${record//\//\\}" "$wine64" "$launcher") || code=$?
   echo "   Start.exe ended with exit code $code"
   for _ in $(seq 50); do [ -s "$record" ] && break; sleep 0.2; done
   if [ ! -s "$record" ]; then echo "   nothing was started"; return; fi
@@ -54,6 +58,6 @@ checker="$PWD/build/windows-x64/startcheck.exe"
 echo
 echo "== examples/elevated-installer: wine startcheck.exe Start.exe"
 code=0
-(cd "$work/elevated-installer" && wine "$checker" Start.exe) > "$work/check.txt" || code=$?
+(cd "$work/elevated-installer" && "$wine64" "$checker" Start.exe) > "$work/check.txt" || code=$?
 sed 's/^/   /; s/\r$//' "$work/check.txt"
 echo "   startcheck ended with exit code $code"

@@ -116,7 +116,7 @@ def run_dump(command, file_argument, pairs, size, default, env=None):
 def read_both(data, pairs, size=DEFAULT_SIZE, default=DEFAULT_TEXT):
     """(Windows' lines, the reader's lines) for the pairs of one file."""
     path = wine.write_file(data)
-    windows = run_dump(["wine", PROFILE_DUMP_EXE], windows_path(path), pairs, size, default,
+    windows = run_dump(wine.command(PROFILE_DUMP_EXE), windows_path(path), pairs, size, default,
                        wine.env)
     reader = run_dump([PROFILE_DUMP_HOST], path, pairs, size, default)
     return windows, reader
