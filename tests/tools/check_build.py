@@ -64,6 +64,14 @@ class BuildCheck(unittest.TestCase):
     def test_no_manifest_sets_an_execution_level(self):
         self.assertFalse([r for r in resources() if r[0] == RT_MANIFEST])
 
+    def test_no_code_keeps_values_in_callee_saved_vector_registers(self):
+        # The guarded settings read restores only the general registers after
+        # a fault; that is sound while nothing else in the launcher uses the
+        # vector registers a call must preserve (xmm6 to xmm15 on x64).
+        code = subprocess.run([OBJDUMP, "-d", START_EXE], check=True, capture_output=True,
+                              text=True).stdout
+        self.assertEqual(re.findall(r"%xmm(?:[6-9]|1[0-5])\b", code), [])
+
     def test_size_beside_the_icon_within_budget(self):
         icon_bytes = sum(size for kind, _, size in resources() if kind == RT_ICON)
         beside = os.path.getsize(START_EXE) - icon_bytes
