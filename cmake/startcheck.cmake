@@ -11,9 +11,12 @@ if(WIN32)
     tools/startcheck/windows_media.cpp
     src/platform/windows/memory.cpp
     src/platform/windows/locale.cpp
-    src/platform/windows/system_library.cpp)
+    src/platform/windows/system_library.cpp
+    src/platform/windows/module_file.cpp
+    src/platform/windows/ansi_text.cpp
+    src/platform/windows/short_path.cpp)
   target_include_directories(startcheck PRIVATE src tools/startcheck)
-  target_link_libraries(startcheck PRIVATE launcher_core)
+  target_link_libraries(startcheck PRIVATE launcher_core shell32)
   target_link_options(startcheck PRIVATE -static -s)
 else()
   add_library(startcheck_host OBJECT

@@ -28,12 +28,6 @@ class WideText {
   const char16_t* Units() const { return units_; }
   size_t Length() const { return length_; }
   void SetLength(size_t length) { length_ = length; }
-  /// Where the last name begins: after the last "\", or 0.
-  size_t NameStart() const {
-    size_t start = length_;
-    while (start > 0 && units_[start - 1] != u'\\') --start;
-    return start;
-  }
 
  private:
   void Release() {
@@ -53,6 +47,7 @@ bool ReadWholeModulePath(WideText& path) {
     size_t length = QueryModuleFileNameWide(path.Buffer(), size);
     if (length < size || size >= kLargestBufferSize) {
       path.SetLength(length < size ? length : size - 1);
+      path.Buffer()[path.Length()] = 0;
       return true;
     }
   }
@@ -60,50 +55,57 @@ bool ReadWholeModulePath(WideText& path) {
 
 // False only when memory is exhausted; `exact` says whether every character
 // had a form in the code page.
-bool ToAnsi(const WideText& wide, Text& ansi, bool& exact, bool bestFit = false) {
-  size_t size = wide.Length() * kLongestAnsiBytesPerUnit;
+bool ToAnsi(const char16_t* units, size_t length, Text& ansi, bool& exact, bool bestFit = false) {
+  size_t size = length * kLongestAnsiBytesPerUnit;
   if (!ansi.Reserve(size)) return false;
   exact = true;
-  size_t bytes =
-      size ? ConvertToAnsi(wide.Units(), wide.Length(), ansi.Buffer(), size, bestFit, exact) : 0;
+  size_t bytes = size ? ConvertToAnsi(units, length, ansi.Buffer(), size, bestFit, exact) : 0;
   if (size && !bytes) exact = false;
   ansi.SetLength(bytes);
   return true;
 }
 
+// Where the last name begins: after the last "\", or 0.
+size_t NameStart(const char16_t* units, size_t length) {
+  while (length > 0 && units[length - 1] != u'\\') --length;
+  return length;
+}
+
 }  // namespace
 
-bool ReadModulePath(Text& path) {
-  WideText wide;
+bool AnsiFormOfPath(const char16_t* path, size_t length, Text& ansi) {
   bool exact = false;
-  if (!ReadWholeModulePath(wide) || !ToAnsi(wide, path, exact)) return false;
+  if (!ToAnsi(path, length, ansi, exact)) return false;
   if (exact) return true;
 
   // A folder the ANSI code page cannot spell has a short (8.3) name that it
-  // can. The launcher's own long name follows it when that converts exactly,
-  // so that the settings file keeps its name; else the whole path is taken
+  // can. The file's own long name follows it when that converts exactly, so
+  // that the settings file keeps its name; else the whole path is taken
   // short. Volumes without short names give the long path back.
-  size_t needed = QueryShortPathName(wide.Units(), nullptr, 0);
+  size_t needed = QueryShortPathName(path, nullptr, 0);
   if (needed && needed <= kLargestBufferSize) {
     WideText shortPath;
     // Room for the short folder with the long name after it, too.
-    if (!shortPath.Reserve(needed + wide.Length())) return false;
-    size_t length = QueryShortPathName(wide.Units(), shortPath.Buffer(), needed);
-    if (length && length < needed) {
-      shortPath.SetLength(length);
-      size_t folder = shortPath.NameStart();
-      size_t name = wide.NameStart();
-      for (size_t i = name; i < wide.Length(); ++i)
-        shortPath.Buffer()[folder + i - name] = wide.Units()[i];
-      shortPath.SetLength(folder + wide.Length() - name);
-      if (!ToAnsi(shortPath, path, exact)) return false;
+    if (!shortPath.Reserve(needed + length)) return false;
+    char16_t* units = shortPath.Buffer();
+    size_t shortLength = QueryShortPathName(path, units, needed);
+    if (shortLength && shortLength < needed) {
+      size_t folder = NameStart(units, shortLength);
+      size_t name = NameStart(path, length);
+      for (size_t i = name; i < length; ++i) units[folder + i - name] = path[i];
+      if (!ToAnsi(units, folder + length - name, ansi, exact)) return false;
       if (exact) return true;
-      shortPath.SetLength(QueryShortPathName(wide.Units(), shortPath.Buffer(), needed));
-      if (!ToAnsi(shortPath, path, exact)) return false;
-      if (exact && shortPath.Length() < needed) return true;
+      shortLength = QueryShortPathName(path, units, needed);
+      if (!ToAnsi(units, shortLength < needed ? shortLength : 0, ansi, exact)) return false;
+      if (exact && shortLength) return true;
     }
   }
   // No exact form: the path as the system's own ANSI calls spell it, as the
-  // launcher always read it.
-  return ToAnsi(wide, path, exact, true);
+  // launcher always read its own.
+  return ToAnsi(path, length, ansi, exact, true);
+}
+
+bool ReadModulePath(Text& path) {
+  WideText wide;
+  return ReadWholeModulePath(wide) && AnsiFormOfPath(wide.Units(), wide.Length(), path);
 }

@@ -755,6 +755,20 @@ class CheckerAgreesTest(unittest.TestCase):
                 self.assertEqual(report["exitCode"], 2)
                 self.assertFalse(report["target"]["exists"])
 
+    def test_folder_names_outside_the_code_page(self):
+        for label, name in FOREIGN_NAMES.items():
+            with self.subTest(folder=label):
+                media = Media(name=name)
+                program = media.add_program("CD/rec.exe")
+                media.write_settings(settings(FileToRun="rec.exe /x"))
+                report, record = self.check_and_launch(media)
+                self.assertEqual(report["exitCode"], 1, report["warnings"])
+                self.assertIn("outside ASCII", report["warnings"][0])
+                self.assertTrue(report["target"]["exists"], report)
+                self.assertNotIn("?", report["launcher"])
+                self.assertEqual(record.command_line, report["request"]["commandLine"])
+                self.assertTrue(same_path(record.program, windows_path(program)), record)
+
     def test_same_request_in_each_mode(self):
         layouts = {
             "default target": ("", None),

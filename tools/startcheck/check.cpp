@@ -270,6 +270,13 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
 }  // namespace
 
 CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media) {
+  bool outsideAscii = false;
+  for (unsigned char byte : launcherPath) outsideAscii = outsideAscii || byte >= 0x80;
+  return CheckLaunch(launcherPath, media, outsideAscii);
+}
+
+CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
+                        bool nameOutsideAscii) {
   CheckReport report;
   report.launcherPath = launcherPath;
   for (int i = 0; i < 4; ++i) {
@@ -319,17 +326,14 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media) {
                               "\" lies outside the media folder and cannot be checked here.");
   }
 
-  // A character the ANSI code page lacks is "?" in the launcher's own ANSI
-  // calls; the launcher gets round that through the folder's short name.
-  bool foreign = false;
-  for (unsigned char byte : launcherPath) foreign = foreign || byte >= 0x80 || byte == '?';
-  if (foreign) {
+  // The launcher reaches a folder the ANSI code page cannot spell through
+  // its short (8.3) name, which not every volume keeps.
+  if (nameOutsideAscii) {
     report.warnings.push_back(
-        "The launcher's path \"" + launcherPath +
-        "\" holds characters outside ASCII: Windows systems whose ANSI code page holds them "
-        "find everything; elsewhere the launcher finds its folder through its short (8.3) "
-        "name, which volumes formatted exFAT and many network shares do not keep. Keep the "
-        "launcher's own name in ASCII.");
+        "The launcher's path holds characters outside ASCII: Windows systems whose ANSI code "
+        "page holds them find everything; elsewhere the launcher finds its folder through its "
+        "short (8.3) name, which volumes formatted exFAT and many network shares do not keep. "
+        "Keep the launcher's own name in ASCII.");
   }
 
   std::string name = Lower(Str(NamePart(View(launcherPath))));

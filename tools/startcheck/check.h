@@ -56,7 +56,12 @@ struct CheckReport {
 };
 
 /// Checks the launcher at `launcherPath` (a Windows path; its settings file is
-/// found beside it by its name).
+/// found beside it by its name). `nameOutsideAscii`: the launcher's long path
+/// holds a character outside ASCII (on Windows `launcherPath` is the form the
+/// launcher itself takes, which may spell it in ASCII through a short name).
+CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
+                        bool nameOutsideAscii);
+/// The same, for a path whose bytes show its characters as they are.
 CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media);
 
 std::string FormatReport(const CheckReport& report);

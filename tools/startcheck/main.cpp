@@ -9,7 +9,10 @@
 
 #ifdef _WIN32
 #include "paths/double_byte_text.h"
+#include "paths/module_path.h"
 #include "platform/windows/windows_api.h"
+// After <windows.h>, which it needs.
+#include <shellapi.h>
 #include "windows_media.h"
 #else
 #include "host_media.h"
@@ -36,6 +39,7 @@ int Usage(const char* message) {
 
 int main(int argc, char** argv) {
   std::string launcher, windowsPath;
+  [[maybe_unused]] int launcherIndex = 0;
   bool json = false;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
@@ -47,6 +51,7 @@ int main(int argc, char** argv) {
       return Usage("startcheck: what will the launcher do here?");
     } else if (launcher.empty() && argument.rfind("--", 0) != 0) {
       launcher = argument;
+      launcherIndex = i;
     } else {
       return Usage(("startcheck: unexpected argument " + argument).c_str());
     }
@@ -55,10 +60,20 @@ int main(int argc, char** argv) {
 
 #ifdef _WIN32
   DetectDoubleByteText();
-  char full[32768];
-  DWORD length = GetFullPathNameA(launcher.c_str(), sizeof full, full, nullptr);
-  if (length == 0 || length >= sizeof full) return Usage("startcheck: bad LAUNCHER_PATH");
-  if (windowsPath.empty()) windowsPath.assign(full, length);
+  // The path as the launcher would take its own: from the wide command line,
+  // so that a folder the ANSI code page cannot spell is reached by its short
+  // name, as the launcher reaches it.
+  int wideCount = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
+  if (!wide || launcherIndex >= wideCount) return Usage("startcheck: bad LAUNCHER_PATH");
+  static WCHAR full[32768];
+  DWORD length = GetFullPathNameW(wide[launcherIndex], 32768, full, nullptr);
+  if (length == 0 || length >= 32768) return Usage("startcheck: bad LAUNCHER_PATH");
+  bool outsideAscii = false;
+  for (DWORD i = 0; i < length; ++i) outsideAscii = outsideAscii || full[i] >= 0x80;
+  Text ansiPath;
+  if (!AnsiFormOfPath(reinterpret_cast<const char16_t*>(full), length, ansiPath)) return 3;
+  if (windowsPath.empty()) windowsPath.assign(ansiPath.CString(), ansiPath.Length());
   WindowsMedia media;
 #else
   char* resolved = realpath(launcher.c_str(), nullptr);
@@ -87,7 +102,11 @@ int main(int argc, char** argv) {
   HostMedia media(windowsPath.substr(0, cut + 1), hostPath.substr(0, hostPath.find_last_of('/')));
 #endif
 
+#ifdef _WIN32
+  CheckReport report = CheckLaunch(windowsPath, media, outsideAscii);
+#else
   CheckReport report = CheckLaunch(windowsPath, media);
+#endif
   fputs((json ? FormatReportJson(report) : FormatReport(report)).c_str(), stdout);
   return report.ExitCode();
 }
