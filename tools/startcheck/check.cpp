@@ -182,7 +182,7 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
 
 // An installer's own program lies at its start; the archive it carries
 // follows, and need not be read.
-constexpr size_t kProgramHeadBytes = 16 * 1024 * 1024;
+constexpr size_t kProgramHeadBytes = size_t{16} * 1024 * 1024;
 
 // A program whose manifest asks for administrator rights cannot be started
 // as a new process (error 740): the launcher hands it to the shell, and
