@@ -223,7 +223,7 @@ set(wine_environment
   "START_EXE=$<TARGET_FILE:Start>;RECORDER_EXE=$<TARGET_FILE:recorder>;HOOKED_START_EXE=$<TARGET_FILE:StartWithTestHooks>;PLANTED_DLL=$<TARGET_FILE:planted>;STARTCHECK_EXE=$<TARGET_FILE:startcheck>")
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_test(NAME wine_end_to_end
-    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/wine_launch_test.py)
+    COMMAND ${DEBIAN_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/wine_launch_test.py)
   set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 1800 ENVIRONMENT "${wine_environment}")
 else()
   set(x86_selection)
@@ -233,7 +233,7 @@ else()
     list(APPEND x86_selection -k ${test_class})
   endforeach()
   add_test(NAME wine_end_to_end
-    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/wine_launch_test.py
+    COMMAND ${DEBIAN_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/wine_launch_test.py
             ${x86_selection})
   set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 2400 ENVIRONMENT "${wine_environment}")
 

@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine wine64 icoutils locales
   clang libclang-rt-14-dev clang-tidy cppcheck hyperfine
+  nlohmann-json3-dev python3-jsonschema
 )
 missing=()
 for package in "${packages[@]}"; do

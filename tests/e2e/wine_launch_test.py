@@ -13,7 +13,6 @@ under 32-bit Wine, itself under qemu here: about a second a program, so its
 run takes a selection of the tests (unittest's -k).
 """
 
-import json
 import ntpath
 import os
 import random
@@ -25,6 +24,9 @@ import time
 import unittest
 
 from wine_prefix import WinePrefix, wine_loader, windows_path
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from report_schema import validated  # noqa: E402
 
 START_EXE = os.environ.get("START_EXE", "")
 RECORDER_EXE = os.environ.get("RECORDER_EXE", "")
@@ -735,25 +737,53 @@ class CheckerAgreesTest(unittest.TestCase):
                                                    "--json"), env=wine.env, cwd=media.cd, timeout=60,
                                       stdout=output, stderr=subprocess.DEVNULL)
         with open(log, "rb") as output:
-            report = json.loads(output.read().decode("latin-1"))
+            report = validated(output.read())
         self.assertEqual(report["exitCode"], finished.returncode)
         records = media.launch(cwd=media.cd, expected=expected)
         self.assertEqual(len(records), expected, records)
         return report, records[0] if records else None
 
     def test_nothing_starts_where_the_checker_says_so(self):
-        for name, content in {
-            "missing program": settings(FileToRun="Setup\\Setup.exe /S"),
-            "missing default target": "",
-        }.items():
+        layouts = {
+            "missing program": (settings(FileToRun="Setup\\Setup.exe /S"), "target-missing"),
+            "missing default target": ("", "target-missing"),
+            "document as a new process": (settings(FileToRun="Manual.pdf"), "not-a-program"),
+            "ShellExec=yes leaves a document to start as a process":
+                (settings(FileToRun="Manual.pdf", ShellExec="yes"), "not-a-program"),
+            "misspelt ShellExec": (settings(FileToRun="Manual.pdf", ShelExec="1"), "not-a-program"),
+            "installer package with options":
+                (settings(FileToRun="Product.msi /qn"), "not-a-program"),
+            "shell open with arguments":
+                (settings(FileToRun="Manual.pdf /page=3", ShellExec="1"),
+                 "shell-open-with-arguments"),
+        }
+        for name, (content, code) in layouts.items():
             with self.subTest(layout=name):
                 media = Media()
                 os.remove(media.default_target)
+                for document in ("Manual.pdf", "Product.msi"):
+                    with open(os.path.join(media.cd, document), "wb") as file:
+                        file.write(b"%PDF-1.7\n" if document.endswith(".pdf") else b"\xD0\xCF\x11\xE0")
                 if content:
                     media.write_settings(content)
                 report, _ = self.check_and_launch(media, expected=0)
                 self.assertEqual(report["exitCode"], 2)
-                self.assertFalse(report["target"]["exists"])
+                self.assertIn(code, [finding["code"] for finding in report["findings"]])
+
+    def test_started_where_the_checker_only_warns(self):
+        for name, (content, code) in {
+            "quoted program without arguments":
+                (settings(FileToRun='"Setup Files\\Setup.exe"'), "quotes-removed"),
+            "missing folder: Explorer's default view":
+                (settings(BrowseForFolder="1", BrowsePath="Docs"), "folder-missing"),
+        }.items():
+            with self.subTest(layout=name):
+                media = Media()
+                media.add_program("CD/Setup Files/Setup.exe")
+                media.write_settings(content)
+                report, record = self.check_and_launch(media, expected=1)
+                self.assertEqual(report["exitCode"], 1)
+                self.assertIn(code, [finding["code"] for finding in report["findings"]])
 
     def test_folder_names_outside_the_code_page(self):
         for label, name in FOREIGN_NAMES.items():
@@ -762,8 +792,9 @@ class CheckerAgreesTest(unittest.TestCase):
                 program = media.add_program("CD/rec.exe")
                 media.write_settings(settings(FileToRun="rec.exe /x"))
                 report, record = self.check_and_launch(media)
-                self.assertEqual(report["exitCode"], 1, report["warnings"])
-                self.assertIn("outside ASCII", report["warnings"][0])
+                self.assertEqual(report["exitCode"], 1, report["findings"])
+                self.assertIn("path-outside-ascii",
+                              [finding["code"] for finding in report["findings"]])
                 self.assertTrue(report["target"]["exists"], report)
                 self.assertNotIn("?", report["launcher"])
                 self.assertEqual(record.command_line, report["request"]["commandLine"])

@@ -6,10 +6,14 @@
 #include <time.h>
 #include <utime.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "check.h"
 #include "host_media.h"
@@ -18,18 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Layout {
-  const char* name;
-  const char* launcher;               // its Windows path on E:
-  std::vector<std::string> files;     // relative to the media root; "/" ends a folder
-  std::string settings;               // the settings file's lines; "" for none
-  int exitCode;
-  const char* mode;
-  std::string request;                // command line, or file, or folder parameters
-  const char* currentDirectory;       // ProcessStart: null for none
-  std::vector<std::string> warnings;  // a piece of each expected warning, in order
-};
 
 void Put16(std::string& bytes, size_t at, uint32_t value) {
   bytes[at] = static_cast<char>(value);
@@ -102,6 +94,8 @@ class StartCheckTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
+  // A folder for a name ending in "/"; a file otherwise, a program that
+  // runs as the user where the name ends in ".exe" and no content is given.
   void Make(const std::string& relative, const std::string& content = std::string()) {
     fs::path path = root_ / relative;
     if (!relative.empty() && relative.back() == '/') {
@@ -109,7 +103,12 @@ class StartCheckTest : public ::testing::Test {
       return;
     }
     fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
+    std::string extension = relative.size() > 4 ? relative.substr(relative.size() - 4) : "";
+    for (char& byte : extension) byte = static_cast<char>(std::tolower(byte));
+    bool program = extension == ".exe";
+    std::ofstream(path, std::ios::binary)
+        << (content.empty() && program ? ProgramWithManifest(Manifest("level=\"asInvoker\""))
+                                       : content);
   }
 
   CheckReport Check(const std::string& launcher) {
@@ -125,67 +124,176 @@ std::string Settings(const char* launcher) {
   return name.substr(0, name.rfind('.')) + ".ini";
 }
 
+struct Layout {
+  const char* name;
+  const char* launcher;  // its Windows path on E:
+  // Relative to the media root; "/" ends a folder; a program runs as the
+  // user unless its content is given.
+  std::vector<std::pair<std::string, std::string>> files;
+  std::string settings;  // the settings file's lines; "" for none
+  int exitCode;
+  const char* mode;
+  std::string request;           // command line, or file, or folder parameters
+  const char* currentDirectory;  // ProcessStart: null for none
+  std::vector<std::string> findings;  // the codes, in any order
+  std::string messagePiece;           // in one of the messages ("" for none)
+};
+
+std::vector<std::pair<std::string, std::string>> Files(std::initializer_list<const char*> names) {
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const char* name : names) files.emplace_back(name, "");
+  return files;
+}
+
 TEST_F(StartCheckTest, MediaLayouts) {
+  const std::string admin = ProgramWithManifest(Manifest("level=\"requireAdministrator\""));
+  const std::string bare32 = ProgramWithManifest("");
+  const std::string x64 = ProgramWithManifest(Manifest("level=\"asInvoker\""), 0x8664);
   const Layout layouts[] = {
-      {"default target present", "E:\\CD\\Start.exe", {"CD/Start.exe", "Installer/Start.exe"},
-       "", 0, "ProcessStart", "E:\\CD\\..\\Installer\\Start.exe", "E:\\CD\\..\\Installer", {}},
-      {"default target missing", "E:\\CD\\Start.exe", {"CD/Start.exe"}, "", 2, "ProcessStart",
-       "E:\\CD\\..\\Installer\\Start.exe", nullptr, {"does not exist: nothing would start"}},
+      // What the launcher starts, and where.
+      {"default target present", "E:\\CD\\Start.exe", Files({"CD/Start.exe", "Installer/Start.exe"}),
+       "", 0, "ProcessStart", "E:\\CD\\..\\Installer\\Start.exe", "E:\\CD\\..\\Installer",
+       {"default-target"}, "there is no settings file E:\\CD\\Start.ini that counts"},
+      {"default target missing", "E:\\CD\\Start.exe", Files({"CD/Start.exe"}), "", 2,
+       "ProcessStart", "E:\\CD\\..\\Installer\\Start.exe", nullptr,
+       {"target-missing", "default-target"}, "does not exist: nothing would start"},
+      {"empty FileToRun", "E:\\Start.exe", Files({"Start.exe"}),
+       Lines({"FileToRun=", "ShellExec=0"}), 2, "ProcessStart", "E:\\..\\Installer\\Start.exe",
+       nullptr, {"target-missing", "default-target"}, "FileToRun is missing or empty"},
       {"installer with arguments in its folder", "E:\\Start.exe",
-       {"Start.exe", "Setup/Setup.exe"}, Lines({"FileToRun=Setup\\Setup.exe /S /LOG=C:\\x.log"}),
-       0, "ProcessStart", "Setup\\Setup.exe /S /LOG=C:\\x.log", nullptr, {}},
-      {"installer by full path", "E:\\Start.exe", {"Start.exe", "Setup/Setup.exe"},
-       Lines({"FileToRun=E:\\Setup\\Setup.exe /S"}), 0, "ProcessStart",
-       "E:\\Setup\\Setup.exe /S", "E:\\Setup", {}},
+       Files({"Start.exe", "Setup/Setup.exe"}),
+       Lines({"FileToRun=Setup\\Setup.exe /S /LOG=C:\\x.log"}), 0, "ProcessStart",
+       "Setup\\Setup.exe /S /LOG=C:\\x.log", nullptr, {}, ""},
+      {"installer by full path", "E:\\Start.exe", Files({"Start.exe", "Setup/Setup.exe"}),
+       Lines({"FileToRun=E:\\Setup\\Setup.exe /S"}), 0, "ProcessStart", "E:\\Setup\\Setup.exe /S",
+       "E:\\Setup", {}, ""},
       {"unquoted program path with a blank", "E:\\Start.exe",
-       {"Start.exe", "My Apps/x.exe"}, Lines({"FileToRun=E:\\My Apps\\x.exe"}), 1,
-       "ProcessStart", "E:\\My Apps\\x.exe", "E:\\My Apps", {"not quoted"}},
-      {"quoted program path with a blank", "E:\\Start.exe", {"Start.exe", "My Apps/x.exe"},
+       Files({"Start.exe", "My Apps/x.exe"}), Lines({"FileToRun=E:\\My Apps\\x.exe"}), 1,
+       "ProcessStart", "E:\\My Apps\\x.exe", "E:\\My Apps", {"unquoted-blank"},
+       "Put the program's path in double quotation marks"},
+      {"quoted program path with a blank", "E:\\Start.exe", Files({"Start.exe", "My Apps/x.exe"}),
        Lines({"FileToRun=\"E:\\My Apps\\x.exe\" /q"}), 0, "ProcessStart",
-       "\"E:\\My Apps\\x.exe\" /q", "E:\\My Apps", {}},
-      {"flag that is no number", "E:\\Start.exe", {"Start.exe", "x.exe"},
-       Lines({"FileToRun=x.exe", "ShellExec=yes"}), 1, "ProcessStart", "x.exe", nullptr,
-       {"\"yes\" is not a number"}},
-      {"document through the shell", "E:\\Start.exe", {"Start.exe", "Readme.html"},
+       "\"E:\\My Apps\\x.exe\" /q", "E:\\My Apps", {}, ""},
+      {"quoted program without arguments: the reader takes the quotation marks", "E:\\Start.exe",
+       Files({"Start.exe", "Setup Files/Setup.exe"}),
+       Lines({"FileToRun=\"Setup Files\\Setup.exe\""}), 1, "ProcessStart",
+       "Setup Files\\Setup.exe", "Setup Files", {"quotes-removed"},
+       "FileToRun=\"\"Setup Files\\Setup.exe\"\""},
+      // Only programs start as a new process.
+      {"document as a new process", "E:\\Start.exe",
+       {{"Start.exe", ""}, {"Manual.pdf", "%PDF-1.7"}}, Lines({"FileToRun=Manual.pdf"}), 2,
+       "ProcessStart", "Manual.pdf", nullptr, {"not-a-program"}, "Set ShellExec=1"},
+      {"installer package with options as a new process", "E:\\Start.exe",
+       {{"Start.exe", ""}, {"Setup Files/Product.msi", "\xD0\xCF\x11\xE0"}},
+       Lines({"FileToRun=\"Setup Files\\Product.msi\" /qn"}), 2, "ProcessStart",
+       "\"Setup Files\\Product.msi\" /qn", "Setup Files", {"not-a-program"},
+       "FileToRun=msiexec.exe /i \"Product.msi\""},
+      {"ShellExec=yes leaves a document to start as a process", "E:\\Start.exe",
+       {{"Start.exe", ""}, {"Manual.pdf", "%PDF-1.7"}},
+       Lines({"FileToRun=Manual.pdf", "ShellExec=yes"}), 2, "ProcessStart", "Manual.pdf", nullptr,
+       {"flag-not-a-number", "not-a-program"}, "so FileToRun starts as a new process"},
+      {"misspelt ShellExec leaves a document to start as a process", "E:\\Start.exe",
+       {{"Start.exe", ""}, {"Manual.pdf", "%PDF-1.7"}},
+       Lines({"FileToRun=Manual.pdf", "ShelExec=1"}), 2, "ProcessStart", "Manual.pdf", nullptr,
+       {"key-misspelt", "not-a-program"}, "ShellExec is off and FileToRun starts as a new process"},
+      {"batch file as a new process", "E:\\Start.exe", {{"Start.exe", ""}, {"go.cmd", "@echo"}},
+       Lines({"FileToRun=go.cmd"}), 0, "ProcessStart", "go.cmd", nullptr, {}, ""},
+      // What Windows asks of the user, and where the program runs at all.
+      {"installer that asks for administrator rights", "E:\\Start.exe",
+       {{"Start.exe", ""}, {"Setup/Setup.exe", admin}}, Lines({"FileToRun=Setup\\Setup.exe /S"}),
+       1, "ProcessStart", "Setup\\Setup.exe /S", "Setup", {"needs-administrator-rights"},
+       "hands it, with its arguments, to the shell"},
+      {"32-bit setup without a manifest", "E:\\Start.exe",
+       {{"Start.exe", ""}, {"Setup/Setup.exe", bare32}}, Lines({"FileToRun=Setup\\Setup.exe"}), 1,
+       "ProcessStart", "Setup\\Setup.exe", "Setup", {"installer-detection"},
+       "installer detection"},
+      {"64-bit-only program", "E:\\Start.exe", {{"Start.exe", ""}, {"x.exe", x64}},
+       Lines({"FileToRun=x.exe"}), 1, "ProcessStart", "x.exe", nullptr, {"target-64-bit-only"},
+       "does not run on 32-bit Windows"},
+      // The shell and Explorer.
+      {"document through the shell", "E:\\Start.exe", Files({"Start.exe", "Readme.html"}),
        Lines({"FileToRun=Readme.html", "ShellExec=0x1"}), 0, "ShellOpen", "Readme.html", nullptr,
-       {}},
-      {"folder beside the launcher", "E:\\Start.exe", {"Start.exe", "Docs/"},
+       {}, ""},
+      {"shell open with arguments", "E:\\Start.exe",
+       {{"Start.exe", ""}, {"Manual.pdf", "%PDF-1.7"}},
+       Lines({"FileToRun=Manual.pdf /page=3", "ShellExec=1"}), 2, "ShellOpen",
+       "Manual.pdf /page=3", nullptr, {"shell-open-with-arguments"}, "takes a file only"},
+      {"shell open of a quoted program with arguments", "E:\\Start.exe",
+       Files({"Start.exe", "Setup Files/Setup.exe"}),
+       Lines({"FileToRun=\"Setup Files\\Setup.exe\" /S", "ShellExec=1"}), 2, "ShellOpen",
+       "\"Setup Files\\Setup.exe\" /S", nullptr, {"shell-open-with-arguments"}, "set ShellExec=0"},
+      {"folder beside the launcher", "E:\\Start.exe", Files({"Start.exe", "Docs/"}),
        Lines({"BrowseForFolder=1", "BrowsePath=Docs"}), 0, "FolderBrowse", "\"E:\\Docs\"", nullptr,
-       {}},
-      {"folder whose name Explorer would split", "E:\\Start.exe", {"Start.exe", "Docs, English/"},
+       {}, ""},
+      {"folder whose name Explorer would split", "E:\\Start.exe",
+       Files({"Start.exe", "Docs, English/"}),
        Lines({"BrowseForFolder=1", "BrowsePath=Docs, English"}), 0, "FolderBrowse",
-       "\"E:\\Docs, English\"", nullptr, {}},
-      {"absolute folder", "E:\\Start.exe", {"Start.exe", "Docs/"},
-       Lines({"BrowseForFolder=1", "BrowsePath=E:\\Docs"}), 2, "FolderBrowse", "\"E:\\E:\\Docs\"",
-       nullptr, {"is put after the launcher's folder", "does not exist"}},
-      {"keys in another section", "E:\\Start.exe", {"Start.exe", "Installer/Start.exe"},
+       "\"E:\\Docs, English\"", nullptr, {}, ""},
+      {"missing folder: Explorer opens its default view", "E:\\Start.exe", Files({"Start.exe"}),
+       Lines({"BrowseForFolder=1", "BrowsePath=Docs"}), 1, "FolderBrowse", "\"E:\\Docs\"", nullptr,
+       {"folder-missing"}, "Explorer opens all the same"},
+      {"absolute folder", "E:\\Start.exe", Files({"Start.exe", "Docs/"}),
+       Lines({"BrowseForFolder=1", "BrowsePath=E:\\Docs"}), 1, "FolderBrowse", "\"E:\\E:\\Docs\"",
+       nullptr, {"browse-path-absolute", "folder-missing"}, "is put after the launcher's folder"},
+      // The settings file.
+      {"keys in another section", "E:\\Start.exe", Files({"Start.exe", "Installer/Start.exe"}),
        "[Setup]\r\nFileToRun=x.exe\r\n", 1, "ProcessStart", "E:\\..\\Installer\\Start.exe",
-       "E:\\..\\Installer", {"in the section [Setup]"}},
-      {"misspelled key", "E:\\Start.exe", {"Start.exe", "x.exe"},
-       Lines({"FileToRun=x.exe", "ShelExec=1"}), 1, "ProcessStart", "x.exe", nullptr,
-       {"did you mean ShellExec?"}},
-      {"value cut at 2047 bytes", "E:\\Start.exe", {"Start.exe", "x.exe"},
+       "E:\\..\\Installer", {"key-outside-information", "default-target"},
+       "in the section [Setup]"},
+      {"flag that is no number", "E:\\Start.exe", Files({"Start.exe", "x.exe"}),
+       Lines({"FileToRun=x.exe", "ShellExec=yes"}), 1, "ProcessStart", "x.exe", nullptr,
+       {"flag-not-a-number"}, "\"yes\" is not a number"},
+      {"value cut at 2047 bytes", "E:\\Start.exe", Files({"Start.exe", "x.exe"}),
        Lines({"FileToRun=x.exe", ("BrowsePath=" + std::string(3000, 'd')).c_str()}), 1,
-       "ProcessStart", "x.exe", nullptr, {"BrowsePath is longer than 2047 bytes"}},
-      {"launcher named for installers", "E:\\Setup.exe", {"Setup.exe", "x.exe"},
-       Lines({"FileToRun=x.exe"}), 1, "ProcessStart", "x.exe", nullptr,
-       {"administrator rights"}},
-      {"launcher in a folder named outside ASCII", "E:\\\xd0\x96media\\Start.exe",
-       {"\xd0\x96media/Start.exe", "Installer/Start.exe"}, "", 1, "ProcessStart",
-       "E:\\\xd0\x96media\\..\\Installer\\Start.exe", "E:\\\xd0\x96media\\..\\Installer",
-       {"outside ASCII"}},
+       "ProcessStart", "x.exe", nullptr, {"value-cut"}, "BrowsePath is longer than 2047 bytes"},
       {"settings file is a folder", "E:\\Start.exe",
-       {"Start.exe", "Start.ini/", "Installer/Start.exe"}, "", 1, "ProcessStart",
-       "E:\\..\\Installer\\Start.exe", "E:\\..\\Installer", {"A folder bears"}},
+       Files({"Start.exe", "Start.ini/", "Installer/Start.exe"}), "", 1, "ProcessStart",
+       "E:\\..\\Installer\\Start.exe", "E:\\..\\Installer",
+       {"settings-is-a-folder", "default-target"}, "A folder bears"},
+      {"autorun lines in the settings file", "E:\\Start.exe", Files({"Start.exe", "x.exe"}),
+       "[autorun]\r\nopen=Start.exe\r\nicon=Start.exe\r\n[Information]\r\nFileToRun=x.exe\r\n", 1,
+       "ProcessStart", "x.exe", nullptr, {"autorun-lines-in-settings"}, "belong in autorun.inf"},
+      {"settings saved with a hidden .txt", "E:\\Start.exe",
+       {{"Start.exe", ""}, {"Installer/Start.exe", ""}, {"Start.ini.txt", Lines({"FileToRun=x"})}},
+       "", 1, "ProcessStart", "E:\\..\\Installer\\Start.exe", "E:\\..\\Installer",
+       {"settings-hidden-extension", "default-target"}, "E:\\Start.ini.txt"},
+      {"settings file named for another launcher name", "E:\\Autorun.exe",
+       {{"Autorun.exe", ""}, {"Installer/Autorun.exe", ""}, {"Start.ini", Lines({"FileToRun=x"})}},
+       "", 1, "ProcessStart", "E:\\..\\Installer\\Autorun.exe", "E:\\..\\Installer",
+       {"settings-other-name", "default-target"}, "Autorun.ini beside Autorun.exe"},
+      {"UTF-8 settings file without a byte-order mark", "E:\\Start.exe",
+       Files({"Start.exe", "x.exe"}), Lines({"; Handb\xC3\xBC" "cher", "FileToRun=x.exe"}), 1,
+       "ProcessStart", "x.exe", nullptr, {"settings-utf8-without-bom"}, "Handb\xC3\xBC" "cher"},
+      // The launcher and the media around it.
+      {"launcher not there yet", "E:\\Start.exe", Files({"x.exe"}), Lines({"FileToRun=x.exe"}), 1,
+       "ProcessStart", "x.exe", nullptr, {"launcher-missing"}, "a planned layout"},
+      {"launcher named for installers", "E:\\Setup.exe", Files({"Setup.exe", "x.exe"}),
+       Lines({"FileToRun=x.exe"}), 1, "ProcessStart", "x.exe", nullptr,
+       {"launcher-name-elevates"}, "administrator rights"},
+      {"launcher in a folder named outside ASCII", "E:\\\xd0\x96media\\Start.exe",
+       Files({"\xd0\x96media/Start.exe", "Installer/Start.exe"}), "", 1, "ProcessStart",
+       "E:\\\xd0\x96media\\..\\Installer\\Start.exe", "E:\\\xd0\x96media\\..\\Installer",
+       {"path-outside-ascii", "default-target"}, "Keep the launcher's own name in ASCII"},
+      {"autorun.inf that starts the launcher", "E:\\Start.exe",
+       {{"Start.exe", ""}, {"x.exe", ""},
+        {"autorun.inf", "[autorun]\r\nopen=Start.exe\r\nicon=Start.exe,0\r\nlabel=Product\r\n"}},
+       Lines({"FileToRun=x.exe"}), 0, "ProcessStart", "x.exe", nullptr, {"autorun-optical-only"},
+       "on a USB stick the user double-clicks Start.exe"},
+      {"autorun.inf that starts another program", "E:\\CD\\Start.exe",
+       {{"CD/Start.exe", ""}, {"CD/x.exe", ""},
+        {"autorun.inf", "[AutoRun]\r\nopen=Setup.exe /s\r\nlabel=" + std::string(40, 'L') + "\r\n"}},
+       "", 2, "ProcessStart", "E:\\CD\\..\\Installer\\Start.exe", nullptr,
+       {"autorun-opens-another-program", "autorun-without-icon", "autorun-label-too-long",
+        "autorun-optical-only", "default-target", "target-missing"},
+       "write open=CD\\Start.exe"},
   };
   for (const Layout& layout : layouts) {
     SCOPED_TRACE(layout.name);
     fs::remove_all(root_);
     fs::create_directories(root_);
-    for (const std::string& file : layout.files) Make(file);
+    for (const auto& [file, content] : layout.files) Make(file, content);
     if (!layout.settings.empty()) Make(Settings(layout.launcher), layout.settings);
     CheckReport report = Check(layout.launcher);
-    EXPECT_EQ(report.ExitCode(), layout.exitCode);
     EXPECT_EQ(report.mode, layout.mode);
     if (report.mode == "ProcessStart") {
       EXPECT_EQ(report.commandLine, layout.request);
@@ -200,12 +308,18 @@ TEST_F(StartCheckTest, MediaLayouts) {
       EXPECT_EQ(report.file, "explorer.exe");
       EXPECT_EQ(report.parameters, layout.request);
     }
-    ASSERT_EQ(report.warnings.size(), layout.warnings.size())
-        << ::testing::PrintToString(report.warnings);
-    for (size_t i = 0; i < layout.warnings.size(); ++i) {
-      EXPECT_NE(report.warnings[i].find(layout.warnings[i]), std::string::npos)
-          << report.warnings[i];
+    std::vector<std::string> codes;
+    std::string messages;
+    for (const Finding& finding : report.findings) {
+      codes.push_back(finding.code);
+      messages += finding.message + "\n";
     }
+    std::vector<std::string> expected = layout.findings;
+    std::sort(codes.begin(), codes.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(codes, expected) << messages;
+    EXPECT_EQ(report.ExitCode(), layout.exitCode) << messages;
+    EXPECT_NE(messages.find(layout.messagePiece), std::string::npos) << messages;
   }
 }
 
@@ -255,10 +369,12 @@ TEST_F(StartCheckTest, ProgramThatAsksForAdministratorRights) {
     CheckReport report = Check("E:\\Start.exe");
     EXPECT_EQ(report.ExitCode(), 1);
     EXPECT_EQ(report.elevation, "requireAdministrator");
-    ASSERT_EQ(report.warnings.size(), 1u) << ::testing::PrintToString(report.warnings);
-    EXPECT_NE(report.warnings[0].find("Windows asks for the rights when the media is opened"),
+    ASSERT_FALSE(report.findings.empty());
+    const Finding& finding = report.findings.front();
+    EXPECT_EQ(finding.code, "needs-administrator-rights");
+    EXPECT_NE(finding.message.find("Windows asks for the rights when the media is opened"),
               std::string::npos)
-        << report.warnings[0];
+        << finding.message;
   }
 }
 
@@ -289,12 +405,14 @@ TEST_F(StartCheckTest, FlagReadingsAreExplained) {
   EXPECT_NE(text.find("ShellExec       = \"yes\": not a number, off"), std::string::npos) << text;
   EXPECT_NE(text.find("BrowseForFolder = \"$0\": 0, off"), std::string::npos) << text;
   EXPECT_NE(text.find("BrowsePath      = (missing)"), std::string::npos) << text;
-  std::string json = FormatReportJson(report);
-  EXPECT_NE(json.find("\"ShellExec\": {\"present\": true, \"text\": \"yes\", \"cut\": false, "
-                      "\"number\": null, \"on\": false}"),
-            std::string::npos)
-      << json;
-  EXPECT_NE(json.find("\"exitCode\": 1"), std::string::npos) << json;
+  nlohmann::json json = nlohmann::json::parse(FormatReportJson(report));
+  EXPECT_EQ(json["settings"]["values"]["ShellExec"],
+            nlohmann::json({{"present", true}, {"text", "yes"}, {"cut", false}, {"number", nullptr},
+                            {"on", false}}));
+  EXPECT_EQ(json["settings"]["values"]["BrowseForFolder"]["number"], 0);
+  EXPECT_EQ(json["findings"][0]["code"], "flag-not-a-number");
+  EXPECT_EQ(json["verdict"], "worksWithWarnings");
+  EXPECT_EQ(json["exitCode"], 1);
 }
 
 TEST_F(StartCheckTest, LetterCaseOfTheMediaDoesNotMatter) {

@@ -1,5 +1,7 @@
 #include "check.h"
 
+#include <nlohmann/json.hpp>
+
 #include <stdint.h>
 
 #include <stdio.h>
@@ -19,6 +21,13 @@
 namespace {
 
 const char* const kKeys[4] = {"FileToRun", "ShellExec", "BrowseForFolder", "BrowsePath"};
+
+void Say(CheckReport& report, Severity severity, const char* code, std::string message) {
+  report.findings.push_back({code, severity, std::move(message)});
+}
+void Warn(CheckReport& report, const char* code, std::string message) {
+  Say(report, Severity::Warning, code, std::move(message));
+}
 
 std::string Str(const TextView& view) { return std::string(view.bytes, view.length); }
 std::string Str(const Text& text) { return std::string(text.CString(), text.Length()); }
@@ -124,6 +133,62 @@ ProgramLookup FindProgram(const std::string& launcherPath, const std::string& co
   return lookup;
 }
 
+// The text after the first "=" on a line of the file, blanks at both ends
+// removed.
+std::string RawValueOnLine(const std::string& bytes, size_t line) {
+  size_t start = 0;
+  for (size_t at = 1; at < line && start < bytes.size(); ++at) {
+    size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string::npos) return "";
+    start = end + (bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  size_t end = bytes.find_first_of("\r\n", start);
+  std::string text = bytes.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  size_t equals = text.find('=');
+  if (equals == std::string::npos) return "";
+  text = text.substr(equals + 1);
+  size_t first = text.find_first_not_of(" \t");
+  size_t last = text.find_last_not_of(" \t");
+  return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
+// A file without a byte-order mark that holds UTF-8 sequences: Notepad's
+// "UTF-8", which Windows' profile reader takes for ANSI. `sample` is the
+// first word with such a character.
+bool IsUtf8WithoutMark(const std::string& bytes, std::string& sample) {
+  if (bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
+                            (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
+    return false;
+  }
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return false;
+  size_t first = std::string::npos;
+  for (size_t i = 0; i < bytes.size();) {
+    unsigned char byte = static_cast<unsigned char>(bytes[i]);
+    size_t length = byte < 0x80 ? 1 : (byte & 0xE0) == 0xC0 ? 2 : (byte & 0xF0) == 0xE0 ? 3
+                                  : (byte & 0xF8) == 0xF0 ? 4 : 0;
+    if (length == 0 || (length > 1 && byte < 0xC2) || i + length > bytes.size()) return false;
+    for (size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    }
+    if (length > 1 && first == std::string::npos) first = i;
+    i += length;
+  }
+  if (first == std::string::npos) return false;
+  size_t begin = bytes.find_last_of(" =\t\r\n\\", first);
+  size_t end = bytes.find_first_of(" \t\r\n\\", first);
+  begin = begin == std::string::npos ? 0 : begin + 1;
+  sample = bytes.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+  return true;
+}
+
+// What a key left out of the settings means.
+const char* WithoutKey(const std::string& key) {
+  if (key == "FileToRun") return "the default target is used";
+  if (key == "ShellExec") return "ShellExec is off and FileToRun starts as a new process";
+  if (key == "BrowseForFolder") return "BrowseForFolder is off and no folder opens";
+  return "the launcher's own folder opens";
+}
+
 void ReadValues(CheckReport& report, MediaAccess& media) {
   std::string bytes;
   std::vector<ProfileEntry> entries;
@@ -145,13 +210,43 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
     value.on = value.isNumber && value.number != 0;
   }
 
+  // FileToRun="Setup Files\Setup.exe": a pair the profile reader removes.
+  for (const ProfileEntry& entry : entries) {
+    if (!SameName(entry.section, "Information") || !SameName(entry.key, "FileToRun")) continue;
+    std::string raw = RawValueOnLine(bytes, entry.line);
+    report.values[0].quotedInFile = raw.size() >= 2 && raw.front() == '"' && raw.back() == '"' &&
+                                    raw.find('"', 1) == raw.size() - 1;
+    break;
+  }
+
+  bool autorunLines = false;
+  for (const ProfileEntry& entry : entries) {
+    std::string key = Lower(entry.key);
+    autorunLines = autorunLines || SameName(entry.section, "autorun") || key == "open" ||
+                   key == "shellexecute" || key == "icon" || key == "label";
+  }
+  if (autorunLines) {
+    Warn(report, "autorun-lines-in-settings",
+         report.settingsPath + " holds lines of an autorun.inf ([autorun], open=, icon=, "
+         "label=): those belong in autorun.inf at the media root. The launcher reads only the "
+         "section [Information] with FileToRun, ShellExec, BrowseForFolder and BrowsePath.");
+  }
+  std::string sample;
+  if (IsUtf8WithoutMark(bytes, sample)) {
+    Warn(report, "settings-utf8-without-bom",
+         report.settingsPath + " is saved as UTF-8 without a byte-order mark and holds "
+         "characters outside ASCII: Windows reads it in the ANSI code page, so \"" + sample +
+             "\" arrives as other characters. Save it as ANSI, or as UTF-16 (\"Unicode\" in "
+             "Notepad).");
+  }
+
   for (const ProfileEntry& entry : entries) {
     bool information = SameName(entry.section, "Information");
     for (const char* key : kKeys) {
       if (!information && SameName(entry.key, key)) {
-        report.warnings.push_back(std::string(key) + " is in the section [" + entry.section +
-                                  "] (line " + std::to_string(entry.line) +
-                                  "): only [Information] is read.");
+        Warn(report, "key-outside-information",
+             std::string(key) + " is in the section [" + entry.section + "] (line " +
+                 std::to_string(entry.line) + "): only [Information] is read.");
       }
     }
     if (!information) continue;
@@ -162,20 +257,26 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
       if (EditDistance(entry.key, key) <= 2) closest = key;
     }
     if (!known && closest) {
-      report.warnings.push_back("\"" + entry.key + "\" (line " + std::to_string(entry.line) +
-                                ") is not read: did you mean " + closest + "?");
+      Warn(report, "key-misspelt",
+           "\"" + entry.key + "\" (line " + std::to_string(entry.line) +
+               ") is not read: did you mean " + closest + "? Without it, " +
+               WithoutKey(closest) + ".");
     }
   }
 
   for (const SettingValue& value : report.values) {
     if (value.cut) {
-      report.warnings.push_back(std::string(value.key) +
-                                " is longer than 2047 bytes: the launcher reads only the first "
-                                "2047.");
+      Warn(report, "value-cut",
+           std::string(value.key) +
+               " is longer than 2047 bytes: the launcher reads only the first 2047.");
     }
     if (value.flag && !value.isNumber && !value.text.empty()) {
-      report.warnings.push_back(std::string(value.key) + " = \"" + value.text +
-                                "\" is not a number: the flag stays off. Use 1 or 0.");
+      Warn(report, "flag-not-a-number",
+           std::string(value.key) + " = \"" + value.text + "\" is not a number: the flag stays off" +
+               (std::string(value.key) == "ShellExec"
+                    ? ", so FileToRun starts as a new process, not through the shell"
+                    : ", so no folder opens") +
+               ". Use 1 or 0.");
     }
   }
 }
@@ -184,26 +285,160 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
 // follows, and need not be read.
 constexpr size_t kProgramHeadBytes = size_t{16} * 1024 * 1024;
 
-// A program whose manifest asks for administrator rights cannot be started
-// as a new process (error 740): the launcher hands it to the shell, and
-// Windows asks for the rights as the media is opened.
-void WarnOfElevation(CheckReport& report, MediaAccess& media) {
+bool NameHoldsInstallerWord(const std::string& path) {
+  std::string name = Lower(Str(NamePart(View(path))));
+  for (const char* word : {"setup", "install", "update"}) {
+    if (name.find(word) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// What the program file says of itself: whether Windows can start it as a
+// new process, on which Windows, and whether Windows will ask for
+// administrator rights first (the launcher hands a start refused for those
+// rights, error 740, to the shell, which asks).
+void CheckProgram(CheckReport& report, MediaAccess& media) {
   std::string bytes;
-  if (report.targetExists != Existence::Yes || !media.ReadBytes(report.target, bytes,
-                                                                kProgramHeadBytes)) {
+  if (report.targetExists != Existence::Yes ||
+      !media.ReadBytes(report.target, bytes, kProgramHeadBytes)) {
     return;
   }
+  std::string extension = Lower(Str(ExtensionPart(View(report.target))));
+  bool script = extension == ".bat" || extension == ".cmd";
   ProgramImage image = ReadProgramImage(bytes);
-  if (!AsksForAdministratorRights(image)) return;
-  report.elevation = image.executionLevel;
+  if (report.mode == "ProcessStart" && !script && !image.isImage) {
+    std::string file = report.target;
+    bool installerPackage = extension == ".msi" || extension == ".msp";
+    Say(report, Severity::Error, "not-a-program",
+        "\"" + file + "\" is not a Windows program, and Windows starts only programs as a new "
+        "process: nothing would start. " +
+        (installerPackage
+             ? std::string("Give it to Windows Installer: FileToRun=msiexec.exe /i \"") +
+                   Str(NamePart(View(file))) + "\" and its options (such as /qn), or set "
+                   "ShellExec=1 to open it as a double-click would (no options then)."
+             : std::string("Set ShellExec=1 to open it as a double-click would, in the program "
+                           "registered for it.")));
+    return;
+  }
+  if (!image.isImage) return;
+  if (image.machine == 0x8664 || image.machine == 0xAA64) {
+    Warn(report, image.machine == 0x8664 ? "target-64-bit-only" : "target-arm64-only",
+         "\"" + report.target + "\" is a " +
+             (image.machine == 0x8664 ? "64-bit (x64)" : "64-bit ARM") +
+             " program: it does not run on 32-bit Windows" +
+             (image.machine == 0xAA64 ? ", nor on x64 Windows." : "."));
+  }
   std::string how = report.mode == "ProcessStart"
                         ? "Windows will not start it as a new process, so the launcher hands it, "
                           "with its arguments, to the shell, and "
                         : "";
-  report.warnings.push_back(
-      "\"" + report.target + "\" asks for administrator rights (its manifest: level=\"" +
-      image.executionLevel + "\"): " + how + "Windows asks for the rights when the media is " +
-      "opened. A user who cannot give them gets nothing started.");
+  if (AsksForAdministratorRights(image)) {
+    report.elevation = image.executionLevel;
+    Warn(report, "needs-administrator-rights",
+         "\"" + report.target + "\" asks for administrator rights (its manifest: level=\"" +
+             image.executionLevel + "\"): " + how + "Windows asks for the rights when the " +
+             "media is opened. A user who cannot give them gets nothing started.");
+  } else if (image.machine == 0x14C && image.executionLevel.empty() &&
+             NameHoldsInstallerWord(report.target)) {
+    report.elevation = "installerDetection";
+    Warn(report, "installer-detection",
+         "\"" + report.target + "\" is a 32-bit program without a manifest whose name holds "
+             "\"setup\", \"install\" or \"update\": Windows' installer detection asks for "
+             "administrator rights for it. " + how + "Windows asks when the media is opened. "
+             "A user who cannot give them gets nothing started.");
+  }
+}
+
+// A command line's program, as Windows cuts it.
+std::string ProgramOf(const std::string& commandLine) {
+  CommandLineParts parts = SplitCommandLine(View(commandLine));
+  return Str(parts.program);
+}
+
+// Media authors' habits that leave the launcher without its settings: a
+// name saved with a hidden ".txt", or a settings file named for another
+// launcher name.
+void LookForMisnamedSettings(CheckReport& report, MediaAccess& media) {
+  if (media.Find(report.settingsPath + ".txt").kind == EntryKind::File) {
+    Warn(report, "settings-hidden-extension",
+         "There is no " + report.settingsPath + ", but there is " + report.settingsPath +
+             ".txt: it was saved as a text file, and Explorer hides the extension. Rename it "
+             "(with file name extensions shown in Explorer's View menu).");
+    return;
+  }
+  std::string folder = Str(DirectoryPart(View(report.launcherPath)));
+  for (const std::string& name : media.List(folder)) {
+    if (Lower(Str(ExtensionPart(View(name)))) != ".ini") continue;
+    std::string bytes;
+    if (!media.ReadBytes(folder + name, bytes, 1 << 20)) continue;
+    for (const ProfileEntry& entry : ListProfileEntries(bytes)) {
+      if (!SameName(entry.section, "Information")) continue;
+      std::string message = "There is no " + report.settingsPath + ", but ";
+      message += folder;
+      message += name;
+      message +=
+          " holds a section [Information]: the launcher reads only the settings file of its "
+          "own name. Rename one of the two so that they match (";
+      message += Str(BaseName(View(report.launcherPath)));
+      message += ".ini beside ";
+      message += Str(NamePart(View(report.launcherPath)));
+      message += ").";
+      Warn(report, "settings-other-name", std::move(message));
+      return;
+    }
+  }
+}
+
+// The media root's autorun.inf, which Windows reads on optical media to
+// start the launcher.
+void CheckAutorunFile(CheckReport& report, MediaAccess& media) {
+  const std::string& launcher = report.launcherPath;
+  if (launcher.size() < 3 || launcher[1] != ':' || launcher[2] != '\\') return;
+  std::string root = launcher.substr(0, 3);
+  std::string path = root + "autorun.inf";
+  std::string bytes;
+  if (media.Find(path).kind != EntryKind::File || !media.ReadBytes(path, bytes, 1 << 20)) return;
+  std::string open, label;
+  bool hasOpen = false, hasIcon = false, hasLabel = false;
+  for (const ProfileEntry& entry : ListProfileEntries(bytes)) {
+    if (!SameName(entry.section, "autorun")) continue;
+    std::string key = Lower(entry.key);
+    if ((key == "open" || key == "shellexecute") && !hasOpen) {
+      hasOpen = true;
+      open = entry.value;
+    } else if (key == "icon") {
+      hasIcon = true;
+    } else if (key == "label" && !hasLabel) {
+      hasLabel = true;
+      label = entry.value;
+    }
+  }
+  std::string relative = launcher.substr(3);
+  std::string named = ProgramOf(open);
+  while (!named.empty() && (named[0] == '\\' || named[0] == '.')) {
+    named.erase(0, named[0] == '.' && named.size() > 1 && named[1] == '\\' ? 2 : 1);
+  }
+  if (!hasOpen) {
+    Warn(report, "autorun-without-open",
+         path + " names no program to start (open= or shellexecute= in [autorun]): write "
+         "open=" + relative + ".");
+  } else if (!SameName(named, relative) && !SameName(named + ".exe", relative)) {
+    Warn(report, "autorun-opens-another-program",
+         path + " starts " + open + ", not the launcher " + relative + ": write open=" +
+             relative + ".");
+  }
+  if (!hasIcon) {
+    Say(report, Severity::Info, "autorun-without-icon",
+        path + " gives no icon= for the drive: icon=" + relative + " shows the launcher's.");
+  }
+  if (hasLabel && label.size() > 32) {
+    Warn(report, "autorun-label-too-long",
+         "The label in " + path + " is " + std::to_string(label.size()) +
+             " characters long: Explorer shows at most 32.");
+  }
+  Say(report, Severity::Info, "autorun-optical-only",
+      "Windows 7 and later follow open= in autorun.inf on CDs and DVDs only: on a USB stick the "
+      "user double-clicks " + relative + ".");
 }
 
 void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAccess& media) {
@@ -223,10 +458,16 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
                                                                : Existence::No;
       std::string browsePath = report.values[3].text;
       if (IsAbsolute(browsePath)) {
-        report.warnings.push_back("BrowsePath \"" + browsePath +
-                                  "\" is put after the launcher's folder all the same: the "
-                                  "folder opened is \"" + report.parameters +
-                                  "\". Give a path relative to the launcher's folder.");
+        Warn(report, "browse-path-absolute",
+             "BrowsePath \"" + browsePath +
+                 "\" is put after the launcher's folder all the same: the folder opened is " +
+                 report.parameters + ". Give a path relative to the launcher's folder.");
+      }
+      if (report.targetExists == Existence::No) {
+        Warn(report, "folder-missing",
+             "\"" + report.target + "\" does not exist: Explorer opens all the same, but "
+             "shows its default view (This PC or Quick access) instead. Create the folder, or "
+             "correct BrowsePath.");
       }
       return;
     }
@@ -239,7 +480,22 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
       report.targetExists = facts.kind == EntryKind::Unknown ? Existence::Unknown
                             : facts.kind == EntryKind::Missing ? Existence::No
                                                                : Existence::Yes;
-      WarnOfElevation(report, media);
+      // "Manual.pdf /page=3" or "\"Setup Files\Setup.exe\" /S": the shell
+      // takes the whole text for a file's name.
+      std::string program = ProgramOf(report.file);
+      if (report.targetExists == Existence::No && program != report.file &&
+          media.Find(BesideLauncher(report.launcherPath, program)).kind == EntryKind::File) {
+        report.target = BesideLauncher(report.launcherPath, program);
+        Say(report, Severity::Error, "shell-open-with-arguments",
+            "Shell open takes a file only, no arguments: the shell is handed \"" + report.file +
+                "\" as one file name, which does not exist, and nothing opens. Write "
+                "FileToRun=" + program + " alone, or, for a program with arguments, set "
+                "ShellExec=0 (the launcher starts it as a new process, and Windows asks for "
+                "administrator rights where it needs them).");
+        report.targetExists = Existence::Yes;
+        return;
+      }
+      CheckProgram(report, media);
       return;
     }
     case LaunchMode::ProcessStart:
@@ -257,13 +513,22 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
   ProgramLookup lookup = FindProgram(report.launcherPath, report.commandLine, media);
   report.target = lookup.program;
   report.targetExists = lookup.exists;
-  WarnOfElevation(report, media);
-  if (lookup.blankInProgram) {
-    report.warnings.push_back(
-        "FileToRun is not quoted and its program's path has a blank: Windows tries \"" +
-        report.commandLine.substr(0, report.commandLine.find(' ')) +
-        "\" (and .exe) first, and runs it if it exists. Put the program's path in double "
-        "quotation marks.");
+  CheckProgram(report, media);
+  if (lookup.blankInProgram && report.values[0].quotedInFile) {
+    // FileToRun="Setup Files\Setup.exe": the profile reader took the pair.
+    Warn(report, "quotes-removed",
+         "FileToRun is written in quotation marks with nothing after them, and Windows' "
+         "profile reader removes such a pair: the launcher receives " + report.commandLine +
+             " unquoted, and Windows tries \"" +
+             report.commandLine.substr(0, report.commandLine.find(' ')) +
+             "\" (and .exe) first. Write the quotation marks twice: FileToRun=\"\"" +
+             report.commandLine + "\"\".");
+  } else if (lookup.blankInProgram) {
+    Warn(report, "unquoted-blank",
+         "FileToRun is not quoted and its program's path has a blank: Windows tries \"" +
+             report.commandLine.substr(0, report.commandLine.find(' ')) +
+             "\" (and .exe) first, and runs it if it exists. Put the program's path in double "
+             "quotation marks, with the arguments after them.");
   }
 }
 
@@ -297,12 +562,20 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
           facts.lastWriteHasDosForm ? SettingsState::Read : SettingsState::OutsideDosDates;
       break;
   }
+  if (media.Find(launcherPath).kind == EntryKind::Missing) {
+    Warn(report, "launcher-missing",
+         "There is no launcher at " + launcherPath + " yet: this is a check of a planned "
+         "layout. Put Start.exe there (renamed as you like; it reads the settings file of its "
+         "own name).");
+  }
   if (report.settingsState == SettingsState::Read) ReadValues(report, media);
+  if (report.settingsState == SettingsState::Missing) LookForMisnamedSettings(report, media);
   if (report.settingsState == SettingsState::Directory) {
-    report.warnings.push_back("A folder bears the settings file's name: no settings are read.");
+    Warn(report, "settings-is-a-folder",
+         "A folder bears the settings file's name: no settings are read.");
   }
   if (report.settingsState == SettingsState::OutsideDosDates) {
-    report.warnings.push_back(
+    Warn(report, "settings-date-outside-dos-range",
         "The settings file was last written before 1980 or after 2107: the launcher counts "
         "it as absent. Touch it to give it a current date.");
   }
@@ -317,19 +590,29 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
     return report;
   }
   DescribeRequest(report, request, media);
+  if (request.usesDefaultTarget && report.mode != "FolderBrowse") {
+    std::string why = report.settingsState == SettingsState::Read
+                          ? "FileToRun is missing or empty in " + report.settingsPath
+                          : "there is no settings file " + report.settingsPath + " that counts";
+    Say(report, Severity::Info, "default-target",
+        "The default target is used because " + why + ": " + report.target +
+            ", the file of the launcher's own name in the folder Installer beside the "
+            "launcher's folder.");
+  }
+  CheckAutorunFile(report, media);
 
-  if (report.targetExists == Existence::No) {
-    report.cannotWork = true;
-    report.warnings.push_back("\"" + report.target + "\" does not exist: nothing would start.");
+  if (report.targetExists == Existence::No && report.mode != "FolderBrowse") {
+    Say(report, Severity::Error, "target-missing",
+        "\"" + report.target + "\" does not exist: nothing would start.");
   } else if (report.targetExists == Existence::Unknown) {
-    report.warnings.push_back("\"" + report.target +
-                              "\" lies outside the media folder and cannot be checked here.");
+    Warn(report, "target-not-checkable",
+         "\"" + report.target + "\" lies outside the media folder and cannot be checked here.");
   }
 
   // The launcher reaches a folder the ANSI code page cannot spell through
   // its short (8.3) name, which not every volume keeps.
   if (nameOutsideAscii) {
-    report.warnings.push_back(
+    Warn(report, "path-outside-ascii",
         "The launcher's path holds characters outside ASCII: Windows systems whose ANSI code "
         "page holds them find everything; elsewhere the launcher finds its folder through its "
         "short (8.3) name, which volumes formatted exFAT and many network shares do not keep. "
@@ -339,9 +622,10 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
   std::string name = Lower(Str(NamePart(View(launcherPath))));
   for (const char* word : {"setup", "install", "update"}) {
     if (name.find(word) != std::string::npos) {
-      report.warnings.push_back("The launcher's name contains \"" + std::string(word) +
-                                "\": Windows will ask for administrator rights before it "
-                                "starts, and the program it starts inherits them.");
+      Warn(report, "launcher-name-elevates",
+           "The launcher's name contains \"" + std::string(word) +
+               "\": Windows will ask for administrator rights before it starts, and the "
+               "program it starts inherits them.");
       break;
     }
   }
@@ -379,30 +663,68 @@ std::string HowRead(const SettingValue& value) {
   return shown + ": not a number, off";
 }
 
-std::string Json(const std::string& text) {
-  std::string out = "\"";
+// The checker's texts hold bytes of the ANSI code page (from the settings
+// file) beside the host's UTF-8 names: valid UTF-8 stays as it is, anything
+// else is read as Latin-1.
+std::string ToUtf8(const std::string& text) {
+  bool valid = true;
+  for (size_t i = 0; i < text.size() && valid;) {
+    unsigned char byte = static_cast<unsigned char>(text[i]);
+    size_t length = byte < 0x80 ? 1 : (byte & 0xE0) == 0xC0 ? 2 : (byte & 0xF0) == 0xE0 ? 3
+                                  : (byte & 0xF8) == 0xF0 ? 4 : 0;
+    valid = length != 0 && (length == 1 || byte >= 0xC2) && i + length <= text.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    }
+    i += length ? length : 1;
+  }
+  if (valid) return text;
+  std::string out;
   for (unsigned char byte : text) {
-    if (byte == '"' || byte == '\\') {
-      out += '\\';
+    if (byte < 0x80) {
       out += static_cast<char>(byte);
-    } else if (byte < 0x20 || byte >= 0x7F) {
-      // Bytes of the ANSI code page, shown as the code points of Latin-1.
-      char escaped[8];
-      snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-      out += escaped;
     } else {
-      out += static_cast<char>(byte);
+      out += static_cast<char>(0xC0 | byte >> 6);
+      out += static_cast<char>(0x80 | (byte & 0x3F));
     }
   }
-  return out + "\"";
+  return out;
 }
 
-const char* Verdict(const CheckReport& report) {
+const char* VerdictText(const CheckReport& report) {
   switch (report.ExitCode()) {
     case 0: return "works as configured";
     case 1: return "works, with warnings";
     default: return "cannot work: nothing would start";
   }
+}
+
+const char* VerdictId(const CheckReport& report) {
+  switch (report.ExitCode()) {
+    case 0: return "works";
+    case 1: return "worksWithWarnings";
+    default: return "cannotWork";
+  }
+}
+
+const char* StateId(SettingsState state) {
+  switch (state) {
+    case SettingsState::Read: return "read";
+    case SettingsState::Missing: return "missing";
+    case SettingsState::Directory: return "folder";
+    case SettingsState::OutsideDosDates: return "outsideDosDates";
+    case SettingsState::Unknown: return "notCheckable";
+  }
+  return "";
+}
+
+const char* SeverityId(Severity severity) {
+  switch (severity) {
+    case Severity::Info: return "info";
+    case Severity::Warning: return "warning";
+    case Severity::Error: return "error";
+  }
+  return "";
 }
 
 }  // namespace
@@ -439,50 +761,79 @@ std::string FormatReport(const CheckReport& report) {
         << "\n";
   }
   out << "Target:    " << report.target << " (" << ExistenceText(report.targetExists) << ")\n";
-  if (!report.warnings.empty()) {
-    out << "Warnings:\n";
-    for (const std::string& warning : report.warnings) out << "  - " << warning << "\n";
+  const struct {
+    Severity severity;
+    const char* heading;
+  } groups[] = {{Severity::Error, "Problems:\n"},
+                {Severity::Warning, "Warnings:\n"},
+                {Severity::Info, "Notes:\n"}};
+  for (const auto& group : groups) {
+    if (!report.Has(group.severity)) continue;
+    out << group.heading;
+    for (const Finding& finding : report.findings) {
+      if (finding.severity == group.severity) out << "  - " << finding.message << "\n";
+    }
   }
-  out << "Verdict:   " << Verdict(report) << "\n";
+  out << "Verdict:   " << VerdictText(report) << "\n";
   return out.str();
 }
 
 std::string FormatReportJson(const CheckReport& report) {
-  std::ostringstream out;
-  out << "{\"launcher\": " << Json(report.launcherPath);
-  out << ", \"settings\": {\"path\": " << Json(report.settingsPath) << ", \"state\": "
-      << Json(StateText(report.settingsState)) << ", \"values\": {";
-  for (int i = 0; i < 4; ++i) {
-    const SettingValue& value = report.values[i];
-    out << (i ? ", " : "") << Json(value.key) << ": {\"present\": "
-        << (value.present ? "true" : "false") << ", \"text\": " << Json(value.text)
-        << ", \"cut\": " << (value.cut ? "true" : "false");
+  using nlohmann::json;
+  json values = json::object();
+  for (const SettingValue& value : report.values) {
+    json entry = {{"present", value.present}, {"text", ToUtf8(value.text)}, {"cut", value.cut}};
     if (value.flag) {
-      out << ", \"number\": " << (value.isNumber ? std::to_string(value.number) : "null")
-          << ", \"on\": " << (value.on ? "true" : "false");
+      entry["number"] = value.isNumber ? json(value.number) : json(nullptr);
+      entry["on"] = value.on;
     }
-    out << "}";
+    values[value.key] = entry;
   }
-  out << "}}, \"mode\": " << Json(report.mode) << ", \"request\": {\"call\": "
-      << Json(report.call);
+  json request = {{"call", report.call}};
   if (report.call == "ShellExecuteA") {
-    out << ", \"verb\": \"open\", \"file\": " << Json(report.file) << ", \"parameters\": "
-        << (report.hasParameters ? Json(report.parameters) : "null") << ", \"directory\": null";
+    request["verb"] = "open";
+    request["file"] = ToUtf8(report.file);
+    request["parameters"] = report.hasParameters ? json(ToUtf8(report.parameters)) : json(nullptr);
+    request["directory"] = nullptr;
   } else {
-    out << ", \"commandLine\": " << Json(report.commandLine) << ", \"currentDirectory\": "
-        << (report.hasCurrentDirectory ? Json(report.currentDirectory) : "null");
+    request["commandLine"] = ToUtf8(report.commandLine);
+    request["currentDirectory"] =
+        report.hasCurrentDirectory ? json(ToUtf8(report.currentDirectory)) : json(nullptr);
   }
-  out << "}, \"defaultTarget\": " << (report.usesDefaultTarget ? "true" : "false")
-      << ", \"target\": {\"path\": " << Json(report.target) << ", \"exists\": "
-      << (report.targetExists == Existence::Unknown
-              ? "null"
-              : report.targetExists == Existence::Yes ? "true" : "false")
-      << ", \"elevation\": " << (report.elevation.empty() ? "null" : Json(report.elevation))
-      << "}, \"warnings\": [";
-  for (size_t i = 0; i < report.warnings.size(); ++i) {
-    out << (i ? ", " : "") << Json(report.warnings[i]);
+  json findings = json::array();
+  for (const Finding& finding : report.findings) {
+    findings.push_back({{"code", finding.code},
+                        {"severity", SeverityId(finding.severity)},
+                        {"message", ToUtf8(finding.message)}});
   }
-  out << "], \"verdict\": " << Json(Verdict(report)) << ", \"exitCode\": " << report.ExitCode()
-      << "}\n";
-  return out.str();
+  json out = {
+      {"schema", kReportSchemaVersion},
+      {"launcher", ToUtf8(report.launcherPath)},
+      {"settings",
+       {{"path", ToUtf8(report.settingsPath)},
+        {"state", StateId(report.settingsState)},
+        {"stateText", StateText(report.settingsState)},
+        {"values", values}}},
+      {"mode", report.mode},
+      {"request", request},
+      {"defaultTarget", report.usesDefaultTarget},
+      {"target",
+       {{"path", ToUtf8(report.target)},
+        {"exists", report.targetExists == Existence::Unknown
+                       ? json(nullptr)
+                       : json(report.targetExists == Existence::Yes)},
+        {"elevation", report.elevation.empty() ? json(nullptr) : json(report.elevation)}}},
+      {"findings", findings},
+      {"verdict", VerdictId(report)},
+      {"verdictText", VerdictText(report)},
+      {"exitCode", report.ExitCode()},
+  };
+  return out.dump(2) + "\n";
+}
+
+std::string FormatUsageErrorJson(const std::string& message) {
+  nlohmann::json out = {{"schema", kReportSchemaVersion},
+                        {"error", {{"code", "usage"}, {"message", ToUtf8(message)}}},
+                        {"exitCode", 3}};
+  return out.dump(2) + "\n";
 }

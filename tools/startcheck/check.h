@@ -13,6 +13,19 @@
 enum class SettingsState { Read, Missing, Directory, OutsideDosDates, Unknown };
 enum class Existence { Yes, No, Unknown };
 
+/// Info: worth knowing, changes nothing. Warning: it works, but not as the
+/// author may think, or not everywhere. Error: nothing the author meant
+/// would start.
+enum class Severity { Info, Warning, Error };
+
+/// One thing the checker has to say. `code` is a stable identifier for
+/// scripts; `message` is for people and names the fix where there is one.
+struct Finding {
+  std::string code;
+  Severity severity = Severity::Warning;
+  std::string message;
+};
+
 struct SettingValue {
   const char* key = "";
   bool flag = false;        // ShellExec and BrowseForFolder
@@ -22,6 +35,7 @@ struct SettingValue {
   int32_t number = 0;       // flags: its value
   bool on = false;          // flags: the result
   bool cut = false;         // the value was longer than 2047 bytes
+  bool quotedInFile = false;  // written in a pair of quotation marks that the reader removed
 };
 
 struct CheckReport {
@@ -48,11 +62,17 @@ struct CheckReport {
   /// rights ("requireAdministrator" or "highestAvailable"); empty otherwise.
   std::string elevation;
 
-  std::vector<std::string> warnings;
-  bool cannotWork = false;  // nothing would start
+  std::vector<Finding> findings;
 
+  bool CannotWork() const { return Has(Severity::Error); }
+  bool Has(Severity severity) const {
+    for (const Finding& finding : findings) {
+      if (finding.severity == severity) return true;
+    }
+    return false;
+  }
   /// 0: works as configured; 1: works, with warnings; 2: cannot work.
-  int ExitCode() const { return cannotWork ? 2 : warnings.empty() ? 0 : 1; }
+  int ExitCode() const { return CannotWork() ? 2 : Has(Severity::Warning) ? 1 : 0; }
 };
 
 /// Checks the launcher at `launcherPath` (a Windows path; its settings file is
@@ -64,5 +84,12 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
 /// The same, for a path whose bytes show its characters as they are.
 CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media);
 
+/// The version of the JSON report's layout (docs/startcheck.schema.json); it
+/// changes whenever a key does.
+constexpr int kReportSchemaVersion = 1;
+
 std::string FormatReport(const CheckReport& report);
+/// The report as one JSON object, in UTF-8.
 std::string FormatReportJson(const CheckReport& report);
+/// A usage error as a JSON object, for scripts that asked for JSON.
+std::string FormatUsageErrorJson(const std::string& message);

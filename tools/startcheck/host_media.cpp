@@ -138,6 +138,20 @@ bool HostMedia::ReadBytes(const std::string& windowsPath, std::string& bytes, si
   return true;
 }
 
+std::vector<std::string> HostMedia::List(const std::string& windowsFolder) {
+  std::vector<std::string> names;
+  std::string hostPath;
+  if (!HostPath(windowsFolder, hostPath)) return names;
+  DIR* directory = opendir(hostPath.c_str());
+  if (!directory) return names;
+  while (dirent* entry = readdir(directory)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(directory);
+  return names;
+}
+
 std::string HostMedia::ReadSetting(const std::string& windowsPath, const char* section,
                                    const char* key) {
   std::string bytes;

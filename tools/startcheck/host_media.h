@@ -17,6 +17,7 @@ class HostMedia : public MediaAccess {
   EntryFacts Find(const std::string& windowsPath) override;
   bool ReadBytes(const std::string& windowsPath, std::string& bytes,
                  size_t limit = std::string::npos) override;
+  std::vector<std::string> List(const std::string& windowsFolder) override;
   std::string ReadSetting(const std::string& windowsPath, const char* section,
                           const char* key) override;
 

@@ -3,7 +3,11 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "check.h"
 
@@ -18,93 +22,152 @@
 #include "host_media.h"
 #endif
 
+namespace fs = std::filesystem;
+
 namespace {
 
-int Usage(const char* message) {
-  fprintf(stderr,
-          "%s\n"
-          "usage: startcheck LAUNCHER_PATH [--as WINDOWS_PATH] [--json]\n"
-          "  LAUNCHER_PATH  the launcher's file on the media, present or planned; its\n"
-          "                 settings file is found beside it by its name\n"
-          "  --as PATH      the launcher's Windows path on the media (E:\\Setup.exe);\n"
-          "                 without it, the path Wine would give it (Z:\\...)\n"
-          "  --json         one JSON object instead of text\n"
-          "exit code: 0 works as configured, 1 works with warnings, 2 cannot work,\n"
-          "           3 usage\n",
-          message);
+constexpr char kUsage[] =
+    "usage: startcheck LAUNCHER_PATH [--as WINDOWS_PATH] [--json]\n"
+    "       startcheck --help | --version\n"
+    "  LAUNCHER_PATH  the launcher's file on the media, present or planned (its\n"
+    "                 settings file is found beside it by its name), or the media\n"
+    "                 folder that holds it\n"
+    "  --as PATH      the launcher's Windows path on the media (E:\\Setup.exe);\n"
+    "                 without it, the path it has here (Z:\\... under Wine)\n"
+    "  --json         one JSON object instead of text (docs/startcheck.md)\n"
+    "exit code: 0 works as configured, 1 works with warnings, 2 cannot work,\n"
+    "           3 wrong usage\n";
+
+bool json = false;
+
+int UsageError(const std::string& message) {
+  if (json) {
+    fputs(FormatUsageErrorJson(message).c_str(), stdout);
+  } else {
+    fprintf(stderr, "startcheck: %s\n%s", message.c_str(), kUsage);
+  }
   return 3;
+}
+
+std::string Lower(std::string text) {
+  for (char& byte : text) {
+    if (byte >= 'A' && byte <= 'Z') byte = static_cast<char>(byte - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string Shown(const fs::path& path) { return path.u8string(); }
+
+// The one launcher in a media folder: the program that has a settings file
+// of its own name beside it, else Start.exe. Never a made-up one.
+bool LauncherInFolder(const fs::path& folder, fs::path& launcher, std::string& problem) {
+  std::vector<fs::path> withSettings;
+  fs::path start;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    std::string name = Lower(entry.path().filename().u8string());
+    if (name.size() < 5 || name.compare(name.size() - 4, 4, ".exe") != 0) continue;
+    if (name == "start.exe") start = entry.path();
+    fs::path settings = entry.path();
+    settings.replace_extension(".ini");
+    std::error_code missing;
+    if (fs::is_regular_file(settings, missing)) withSettings.push_back(entry.path());
+  }
+  std::sort(withSettings.begin(), withSettings.end());
+  if (error) {
+    problem = "cannot read the folder " + Shown(folder);
+    return false;
+  }
+  if (withSettings.size() == 1) {
+    launcher = withSettings.front();
+    return true;
+  }
+  if (withSettings.empty() && !start.empty()) {
+    launcher = start;
+    return true;
+  }
+  if (withSettings.empty()) {
+    problem = Shown(folder) + " holds no launcher (a .exe with a settings file of its name, or "
+              "Start.exe): name the launcher's planned file, such as " +
+              Shown(folder / "Start.exe");
+    return false;
+  }
+  problem = Shown(folder) + " holds several launchers with settings files; name one:";
+  for (const fs::path& candidate : withSettings) problem += " " + Shown(candidate.filename());
+  return false;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  std::string launcher, windowsPath;
-  [[maybe_unused]] int launcherIndex = 0;
-  bool json = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string argument = argv[i];
-    if (argument == "--json") {
-      json = true;
-    } else if (argument == "--as" && i + 1 < argc) {
-      windowsPath = argv[++i];
-    } else if (argument == "--help" || argument == "-h") {
-      return Usage("startcheck: what will the launcher do here?");
+#ifdef _WIN32
+int wmain(int argc, wchar_t** wideArguments) {
+#else
+int main(int argc, char** wideArguments) {
+#endif
+  std::vector<fs::path> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(wideArguments[i]);
+  for (const fs::path& argument : arguments) json = json || argument == "--json";
+
+  fs::path launcher;
+  std::string windowsPath;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    std::string argument = arguments[i].u8string();
+    if (argument == "--json") continue;
+    if (argument == "--help" || argument == "-h" || argument == "/?") {
+      fputs(kUsage, stdout);
+      return 0;
+    }
+    if (argument == "--version") {
+      printf("startcheck %s\n", START_VERSION_TEXT);
+      return 0;
+    }
+    if (argument == "--as") {
+      if (i + 1 == arguments.size()) return UsageError("--as wants a Windows path");
+      windowsPath = arguments[++i].u8string();
     } else if (launcher.empty() && argument.rfind("--", 0) != 0) {
-      launcher = argument;
-      launcherIndex = i;
+      launcher = arguments[i];
     } else {
-      return Usage(("startcheck: unexpected argument " + argument).c_str());
+      return UsageError("unexpected argument " + argument);
     }
   }
-  if (launcher.empty()) return Usage("startcheck: no LAUNCHER_PATH given");
+  if (launcher.empty()) return UsageError("no LAUNCHER_PATH given");
+
+  std::error_code error;
+  if (fs::is_directory(launcher, error)) {
+    std::string problem;
+    if (!LauncherInFolder(launcher, launcher, problem)) return UsageError(problem);
+  }
+  fs::path full = fs::absolute(launcher, error);
+  if (error || !fs::is_directory(full.parent_path(), error)) {
+    return UsageError("the launcher's folder " + Shown(full.parent_path()) + " does not exist");
+  }
 
 #ifdef _WIN32
   DetectDoubleByteText();
-  // The path as the launcher would take its own: from the wide command line,
-  // so that a folder the ANSI code page cannot spell is reached by its short
-  // name, as the launcher reaches it.
-  int wideCount = 0;
-  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
-  if (!wide || launcherIndex >= wideCount) return Usage("startcheck: bad LAUNCHER_PATH");
-  static WCHAR full[32768];
-  DWORD length = GetFullPathNameW(wide[launcherIndex], 32768, full, nullptr);
-  if (length == 0 || length >= 32768) return Usage("startcheck: bad LAUNCHER_PATH");
+  // The path as the launcher would take its own, so that a folder the ANSI
+  // code page cannot spell is reached by its short name, as the launcher
+  // reaches it.
+  std::wstring wide = full.wstring();
   bool outsideAscii = false;
-  for (DWORD i = 0; i < length; ++i) outsideAscii = outsideAscii || full[i] >= 0x80;
+  for (wchar_t unit : wide) outsideAscii = outsideAscii || unit >= 0x80;
   Text ansiPath;
-  if (!AnsiFormOfPath(reinterpret_cast<const char16_t*>(full), length, ansiPath)) return 3;
+  if (!AnsiFormOfPath(reinterpret_cast<const char16_t*>(wide.c_str()), wide.size(), ansiPath)) {
+    return 3;
+  }
   if (windowsPath.empty()) windowsPath.assign(ansiPath.CString(), ansiPath.Length());
   WindowsMedia media;
+  CheckReport report = CheckLaunch(windowsPath, media, outsideAscii);
 #else
-  char* resolved = realpath(launcher.c_str(), nullptr);
-  std::string hostPath;
-  if (resolved) {
-    hostPath = resolved;
-    free(resolved);
-  } else {
-    // A planned launcher: its folder must exist.
-    std::string folder = launcher.find('/') == std::string::npos
-                             ? "."
-                             : launcher.substr(0, launcher.find_last_of('/'));
-    char* folderPath = realpath(folder.empty() ? "/" : folder.c_str(), nullptr);
-    if (!folderPath) return Usage("startcheck: the launcher's folder does not exist");
-    hostPath = std::string(folderPath) + "/" + launcher.substr(launcher.find_last_of('/') + 1);
-    free(folderPath);
-  }
+  std::string hostPath = full.lexically_normal().string();
   if (windowsPath.empty()) {
     windowsPath = "Z:" + hostPath;
     for (char& byte : windowsPath) byte = byte == '/' ? '\\' : byte;
   }
   size_t cut = windowsPath.find_last_of("\\:");
   if (windowsPath.size() < 3 || windowsPath[1] != ':' || cut == std::string::npos) {
-    return Usage("startcheck: --as wants a full Windows path, such as E:\\Setup.exe");
+    return UsageError("--as wants a full Windows path, such as E:\\Setup.exe");
   }
   HostMedia media(windowsPath.substr(0, cut + 1), hostPath.substr(0, hostPath.find_last_of('/')));
-#endif
-
-#ifdef _WIN32
-  CheckReport report = CheckLaunch(windowsPath, media, outsideAscii);
-#else
   CheckReport report = CheckLaunch(windowsPath, media);
 #endif
   fputs((json ? FormatReportJson(report) : FormatReport(report)).c_str(), stdout);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum class EntryKind { Missing, File, Directory, Unknown };
 
@@ -20,6 +21,9 @@ class MediaAccess {
   /// The file's bytes, at most `limit` of them; false when it cannot be read.
   virtual bool ReadBytes(const std::string& windowsPath, std::string& bytes,
                          size_t limit = std::string::npos) = 0;
+  /// The names of the entries in a folder (a Windows path ending in "\"), in
+  /// the media's own spelling; empty when it cannot be listed.
+  virtual std::vector<std::string> List(const std::string& windowsFolder) = 0;
   /// The key's value as the launcher's profile read gives it (at most 2047
   /// bytes), from the file at the path; the default when missing.
   virtual std::string ReadSetting(const std::string& windowsPath, const char* section,

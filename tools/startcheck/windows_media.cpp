@@ -40,6 +40,19 @@ bool WindowsMedia::ReadBytes(const std::string& windowsPath, std::string& bytes,
   return true;
 }
 
+std::vector<std::string> WindowsMedia::List(const std::string& windowsFolder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((windowsFolder + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
 std::string WindowsMedia::ReadSetting(const std::string& windowsPath, const char* section,
                                       const char* key) {
   char value[kLongestSettingText + 1];
