@@ -220,7 +220,7 @@ add_test(NAME build_check
 # here (about a second a program), so the x86 build leaves out the 200
 # hostile settings files, which test code both builds share.
 set(wine_environment
-  "START_EXE=$<TARGET_FILE:Start>;RECORDER_EXE=$<TARGET_FILE:recorder>;HOOKED_START_EXE=$<TARGET_FILE:StartWithTestHooks>;PLANTED_DLL=$<TARGET_FILE:planted>;STARTCHECK_EXE=$<TARGET_FILE:startcheck>")
+  "START_EXE=$<TARGET_FILE:Start>;RECORDER_EXE=$<TARGET_FILE:recorder>;HOOKED_START_EXE=$<TARGET_FILE:StartWithTestHooks>;PLANTED_DLL=$<TARGET_FILE:planted>;STARTCHECK_EXE=$<TARGET_FILE:startcheck>;HOST_STARTCHECK=${CMAKE_CURRENT_SOURCE_DIR}/build/native/startcheck")
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_test(NAME wine_end_to_end
     COMMAND ${DEBIAN_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/wine_launch_test.py)

@@ -22,6 +22,7 @@ set(STARTCHECK_SOURCES
 if(WIN32)
   add_executable(startcheck ${STARTCHECK_SOURCES}
     tools/startcheck/windows_media.cpp
+    tools/startcheck/code_page_windows.cpp
     src/platform/windows/memory.cpp
     src/platform/windows/locale.cpp
     src/platform/windows/system_library.cpp
@@ -40,7 +41,8 @@ else()
     tools/startcheck/profile_reader.cpp
     tools/startcheck/program_image.cpp
     tools/startcheck/host_media.cpp
-    tools/startcheck/host_platform.cpp)
+    tools/startcheck/host_platform.cpp
+    tools/startcheck/code_page_host.cpp)
   target_include_directories(startcheck_host PUBLIC src tools/startcheck)
   target_include_directories(startcheck_host SYSTEM PUBLIC ${JSON_INCLUDE_DIR})
   target_link_libraries(startcheck_host PUBLIC launcher_core)

@@ -34,8 +34,10 @@ RECORDER_EXE = os.environ.get("RECORDER_EXE", "")
 # be made to fail, and whose error box is written to a file.
 HOOKED_START_EXE = os.environ.get("HOOKED_START_EXE", "")
 PLANTED_DLL = os.environ.get("PLANTED_DLL", "")
-# The checker for media authors, built for Windows.
+# The checker for media authors, built for Windows, and the same checker
+# built for this host (which reads the folder from here).
 STARTCHECK_EXE = os.environ.get("STARTCHECK_EXE", "")
+HOST_STARTCHECK = os.environ.get("HOST_STARTCHECK", "")
 
 # The launcher's build: 32-bit programs find explorer.exe in syswow64, show
 # addresses in 8 digits, and run under qemu, which is slower.
@@ -799,6 +801,22 @@ class CheckerAgreesTest(unittest.TestCase):
                 self.assertNotIn("?", report["launcher"])
                 self.assertEqual(record.command_line, report["request"]["commandLine"])
                 self.assertTrue(same_path(record.program, windows_path(program)), record)
+
+    def test_the_host_checker_reads_names_in_the_code_page_as_windows_does(self):
+        if not os.path.isfile(HOST_STARTCHECK):
+            self.skipTest("HOST_STARTCHECK names no checker built for this host")
+        for encoding, starts in (("cp1252", 1), ("utf-8", 0)):
+            with self.subTest(settings_file=encoding):
+                media = Media()
+                media.add_program("CD/Handbücher/x.exe")
+                media.write_settings(settings(FileToRun="Handbücher\\x.exe /q"), encoding=encoding)
+                finished = subprocess.run([HOST_STARTCHECK, media.launcher, "--json"],
+                                          capture_output=True, timeout=60)
+                report = validated(finished.stdout)
+                self.assertEqual(report["exitCode"], finished.returncode)
+                records = media.launch(cwd=media.cd, expected=starts)
+                self.assertEqual(len(records), starts, records)
+                self.assertEqual(report["verdict"] == "cannotWork", starts == 0, report["findings"])
 
     def test_same_request_in_each_mode(self):
         layouts = {

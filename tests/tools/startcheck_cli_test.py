@@ -113,6 +113,57 @@ class FolderTest(unittest.TestCase):
                 self.assertIn(piece, validated(out)["error"]["message"])
 
 
+class NamesTest(unittest.TestCase):
+    """Names in the settings file are bytes of the Windows code page; the host
+    names its files in UTF-8. The checker maps between them as Windows would
+    see the same folder."""
+
+    def check(self, files, launcher="Start.exe", *options):
+        media = Media(files)
+        self.addCleanup(media.close)
+        code, out, _ = run(os.path.join(media.root, launcher), "--json", *options)
+        report = validated(out)
+        self.assertEqual(code, report["exitCode"])
+        return report
+
+    @staticmethod
+    def codes(report):
+        return sorted(finding["code"] for finding in report["findings"])
+
+    def test_a_settings_file_saved_as_ansi_finds_the_folder(self):
+        report = self.check({"Start.exe": program(), "Handbücher/x.exe": program(),
+                             "Start.ini": "[Information]\r\nFileToRun=Handbücher\\x.exe\r\n"
+                                          .encode("cp1252")})
+        self.assertEqual(report["verdict"], "works", report["findings"])
+        self.assertEqual(report["request"]["commandLine"], "Handbücher\\x.exe")
+
+    def test_a_settings_file_saved_as_utf8_does_not(self):
+        report = self.check({"Start.exe": program(), "Handbücher/x.exe": program(),
+                             "Start.ini": "[Information]\r\nFileToRun=Handbücher\\x.exe\r\n"
+                                          .encode("utf-8")})
+        self.assertEqual(report["verdict"], "cannotWork")
+        self.assertEqual(self.codes(report), ["settings-utf8-without-bom", "target-missing"])
+        self.assertEqual(report["request"]["commandLine"], "HandbÃ¼cher\\x.exe")
+
+    def test_double_byte_code_page(self):
+        files = {"Start.exe": program(), "表示/x.exe": program(),
+                 "Start.ini": "[Information]\r\nFileToRun=表示\\x.exe\r\n".encode("cp932")}
+        self.assertEqual(self.check(files, "Start.exe", "--codepage", "932")["verdict"], "works")
+        # Read as Western European text, the same bytes name no such folder.
+        self.assertEqual(self.check(files)["verdict"], "cannotWork")
+
+    def test_launcher_in_a_folder_the_code_page_cannot_spell(self):
+        report = self.check({"Жmedia/Start.exe": program(), "Installer/Start.exe": program()},
+                            "Жmedia/Start.exe")
+        self.assertEqual(self.codes(report), ["default-target", "path-outside-ascii"])
+        self.assertTrue(report["target"]["exists"])
+
+    def test_an_unknown_code_page_is_a_usage_error(self):
+        code, out, _ = run("Start.exe", "--codepage", "99999", "--json")
+        self.assertEqual(code, 3)
+        self.assertIn("--codepage 99999", validated(out)["error"]["message"])
+
+
 class ExamplesTest(unittest.TestCase):
     """Every example folder, as the README tells a media author to fill it:
     the JSON holds to the schema and its exit code is the process's."""

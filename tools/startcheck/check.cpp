@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "paths/path_names.h"
+#include "code_page.h"
 #include "profile_reader.h"
 #include "program_image.h"
 #include "settings/integer_text.h"
@@ -233,11 +234,12 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
   }
   std::string sample;
   if (IsUtf8WithoutMark(bytes, sample)) {
+    bool exact = true;
     Warn(report, "settings-utf8-without-bom",
          report.settingsPath + " is saved as UTF-8 without a byte-order mark and holds "
-         "characters outside ASCII: Windows reads it in the ANSI code page, so \"" + sample +
-             "\" arrives as other characters. Save it as ANSI, or as UTF-16 (\"Unicode\" in "
-             "Notepad).");
+         "characters outside ASCII: Windows reads it in the ANSI code page, so \"" +
+             Utf8ToAnsi(sample, exact) + "\" reads as \"" + sample +
+             "\". Save it as ANSI, or as UTF-16 (\"Unicode\" in Notepad).");
   }
 
   for (const ProfileEntry& entry : entries) {
@@ -663,33 +665,8 @@ std::string HowRead(const SettingValue& value) {
   return shown + ": not a number, off";
 }
 
-// The checker's texts hold bytes of the ANSI code page (from the settings
-// file) beside the host's UTF-8 names: valid UTF-8 stays as it is, anything
-// else is read as Latin-1.
-std::string ToUtf8(const std::string& text) {
-  bool valid = true;
-  for (size_t i = 0; i < text.size() && valid;) {
-    unsigned char byte = static_cast<unsigned char>(text[i]);
-    size_t length = byte < 0x80 ? 1 : (byte & 0xE0) == 0xC0 ? 2 : (byte & 0xF0) == 0xE0 ? 3
-                                  : (byte & 0xF8) == 0xF0 ? 4 : 0;
-    valid = length != 0 && (length == 1 || byte >= 0xC2) && i + length <= text.size();
-    for (size_t k = 1; valid && k < length; ++k) {
-      valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-    }
-    i += length ? length : 1;
-  }
-  if (valid) return text;
-  std::string out;
-  for (unsigned char byte : text) {
-    if (byte < 0x80) {
-      out += static_cast<char>(byte);
-    } else {
-      out += static_cast<char>(0xC0 | byte >> 6);
-      out += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return out;
-}
+// Every text of a report is in the ANSI code page, as the launcher holds it.
+std::string ToUtf8(const std::string& text) { return AnsiToUtf8(text); }
 
 const char* VerdictText(const CheckReport& report) {
   switch (report.ExitCode()) {

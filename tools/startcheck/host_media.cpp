@@ -9,16 +9,22 @@
 #include <iterator>
 #include <vector>
 
+#include "code_page.h"
+#include "paths/double_byte_text.h"
 #include "profile_reader.h"
 #include "settings/settings_reader.h"
 
 namespace {
 
+// The names of a path, split at "\" and "/" as Windows splits them: with the
+// double-byte rule, the second byte of a character is never a delimiter.
 std::vector<std::string> SplitPath(const std::string& path) {
   std::vector<std::string> parts;
   std::string part;
-  for (char byte : path) {
-    if (byte == '\\' || byte == '/') {
+  TextView text(path.data(), path.size());
+  for (size_t i = 0; i < path.size(); ++i) {
+    char byte = path[i];
+    if ((byte == '\\' || byte == '/') && ByteKindAt(text, i + 1) != ByteKind::Trail) {
       if (!part.empty()) parts.push_back(part);
       part.clear();
     } else {
@@ -99,9 +105,11 @@ bool HostMedia::HostPath(const std::string& windowsPath, std::string& hostPath) 
     size_t slash = host.find_last_of('/');
     host = slash == 0 || slash == std::string::npos ? "" : host.substr(0, slash);
   }
+  // The parts are in the ANSI code page; the host names its files in UTF-8.
   for (size_t i = shared; i < parts.size(); ++i) {
+    std::string name = AnsiToUtf8(parts[i]);
     std::string found;
-    host += "/" + (FindEntry(host, parts[i], found) ? found : parts[i]);
+    host += "/" + (FindEntry(host, name, found) ? found : name);
   }
   hostPath = host.empty() ? "/" : host;
   return true;
@@ -146,7 +154,8 @@ std::vector<std::string> HostMedia::List(const std::string& windowsFolder) {
   if (!directory) return names;
   while (dirent* entry = readdir(directory)) {
     std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
+    bool exact = true;
+    if (name != "." && name != "..") names.push_back(Utf8ToAnsi(name, exact));
   }
   closedir(directory);
   return names;

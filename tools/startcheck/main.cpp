@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "check.h"
+#include "code_page.h"
 
 #ifdef _WIN32
 #include "paths/double_byte_text.h"
@@ -20,6 +21,7 @@
 #include "windows_media.h"
 #else
 #include "host_media.h"
+#include "paths/double_byte_text.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -27,13 +29,16 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kUsage[] =
-    "usage: startcheck LAUNCHER_PATH [--as WINDOWS_PATH] [--json]\n"
+    "usage: startcheck LAUNCHER_PATH [--as WINDOWS_PATH] [--codepage N] [--json]\n"
     "       startcheck --help | --version\n"
     "  LAUNCHER_PATH  the launcher's file on the media, present or planned (its\n"
     "                 settings file is found beside it by its name), or the media\n"
     "                 folder that holds it\n"
     "  --as PATH      the launcher's Windows path on the media (E:\\Setup.exe);\n"
     "                 without it, the path it has here (Z:\\... under Wine)\n"
+    "  --codepage N   the ANSI code page of the Windows the media is for (1252,\n"
+    "                 932, ...): names in the settings file are read in it; the\n"
+    "                 system's own on Windows; 1252 unless given elsewhere\n"
     "  --json         one JSON object instead of text (docs/startcheck.md)\n"
     "exit code: 0 works as configured, 1 works with warnings, 2 cannot work,\n"
     "           3 wrong usage\n";
@@ -124,6 +129,20 @@ int main(int argc, char** wideArguments) {
     if (argument == "--as") {
       if (i + 1 == arguments.size()) return UsageError("--as wants a Windows path");
       windowsPath = arguments[++i].u8string();
+    } else if (argument == "--codepage") {
+      std::string number = i + 1 < arguments.size() ? arguments[++i].u8string() : "";
+      char* end = nullptr;
+      unsigned long codePage = strtoul(number.c_str(), &end, 10);
+      if (number.empty() || *end || !SetCheckerCodePage(static_cast<unsigned>(codePage))) {
+        return UsageError("--codepage " + number + ": not a code page this checker reads" +
+#ifdef _WIN32
+                          " (on Windows, the system's own: " +
+                          std::to_string(CheckerCodePage()) + ")"
+#else
+                          ""
+#endif
+        );
+      }
     } else if (launcher.empty() && argument.rfind("--", 0) != 0) {
       launcher = arguments[i];
     } else {
@@ -158,18 +177,31 @@ int main(int argc, char** wideArguments) {
   WindowsMedia media;
   CheckReport report = CheckLaunch(windowsPath, media, outsideAscii);
 #else
+  DetectDoubleByteText();
+  // The launcher will hold its path in the ANSI code page; this host names
+  // files in UTF-8.
   std::string hostPath = full.lexically_normal().string();
-  if (windowsPath.empty()) {
-    windowsPath = "Z:" + hostPath;
-    for (char& byte : windowsPath) byte = byte == '/' ? '\\' : byte;
-  }
+  std::string longPath = windowsPath.empty() ? "Z:" + hostPath : windowsPath;
+  for (char& byte : longPath) byte = byte == '/' ? '\\' : byte;
+  bool outsideAscii = false;
+  for (unsigned char byte : longPath) outsideAscii = outsideAscii || byte >= 0x80;
+  bool exact = true;
+  windowsPath = Utf8ToAnsi(longPath, exact);
   size_t cut = windowsPath.find_last_of("\\:");
   if (windowsPath.size() < 3 || windowsPath[1] != ':' || cut == std::string::npos) {
     return UsageError("--as wants a full Windows path, such as E:\\Setup.exe");
   }
   HostMedia media(windowsPath.substr(0, cut + 1), hostPath.substr(0, hostPath.find_last_of('/')));
-  CheckReport report = CheckLaunch(windowsPath, media);
+  CheckReport report = CheckLaunch(windowsPath, media, outsideAscii);
 #endif
-  fputs((json ? FormatReportJson(report) : FormatReport(report)).c_str(), stdout);
+  if (json) {
+    fputs(FormatReportJson(report).c_str(), stdout);
+  } else {
+#ifdef _WIN32
+    fputs(FormatReport(report).c_str(), stdout);  // in the console's own code page
+#else
+    fputs(AnsiToUtf8(FormatReport(report)).c_str(), stdout);
+#endif
+  }
   return report.ExitCode();
 }
