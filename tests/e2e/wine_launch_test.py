@@ -84,6 +84,8 @@ class Wine(WinePrefix):
         self.runs += 1
         record_file = os.path.join(self.root, f"record-{self.runs}.txt")
         env = dict(self.env, START_RECORD=windows_path(record_file))
+        # START_E2E_WINEDEBUG: Wine's channels for every run, to see why one failed.
+        env["WINEDEBUG"] = os.environ.get("START_E2E_WINEDEBUG", env["WINEDEBUG"])
         env.update(extra_env or {})
         # A file, not a pipe: processes the launcher starts may hold it open.
         log_file = os.path.join(self.root, f"wine-{self.runs}.log")
@@ -171,7 +173,8 @@ class Media:
         code, record_file, self.wine_log = wine.run(self.launcher, arguments,
                                                     cwd=cwd or self.elsewhere, extra_env=env)
         records = read_records(record_file, expected)
-        assert code == exit_code, f"exit code {code}; Wine said: {self.wine_log[-2000:]}"
+        assert code == exit_code, (f"exit code {code}; error box: {self.error_box()}; "
+                                   f"Wine said: {self.wine_log[-2000:]}")
         assert len(records) <= 1, f"more than one start: {records}"
         return records
 
@@ -773,18 +776,32 @@ class CheckerAgreesTest(unittest.TestCase):
                 self.assertIn(code, [finding["code"] for finding in report["findings"]])
 
     def test_started_where_the_checker_only_warns(self):
-        for name, (content, code) in {
+        def hidden_extension(media):
+            os.rename(media.settings_path(), media.settings_path() + ".txt")
+
+        layouts = {
             "quoted program without arguments":
-                (settings(FileToRun='"Setup Files\\Setup.exe"'), "quotes-removed"),
+                (settings(FileToRun='"Setup Files\\Setup.exe"'), None, "quotes-removed"),
             "missing folder: Explorer's default view":
-                (settings(BrowseForFolder="1", BrowsePath="Docs"), "folder-missing"),
-        }.items():
+                (settings(BrowseForFolder="1", BrowsePath="Docs"), None, "folder-missing"),
+            "settings saved with a hidden .txt":
+                (settings(FileToRun="nothing.exe"), hidden_extension, "settings-hidden-extension"),
+            "UTF-8 settings file without a byte-order mark":
+                ("; Handbücher\r\n" + settings(FileToRun="Setup Files\\Setup.exe"), None,
+                 "settings-utf8-without-bom"),
+        }
+        if not IS_X86:
+            layouts["64-bit-only program"] = (settings(FileToRun="Setup Files\\Setup.exe"), None,
+                                              "target-64-bit-only")
+        for name, (content, change, code) in layouts.items():
             with self.subTest(layout=name):
                 media = Media()
                 media.add_program("CD/Setup Files/Setup.exe")
-                media.write_settings(content)
+                media.write_settings(content, encoding="utf-8")
+                if change:
+                    change(media)
                 report, record = self.check_and_launch(media, expected=1)
-                self.assertEqual(report["exitCode"], 1)
+                self.assertEqual(report["exitCode"], 1, report["findings"])
                 self.assertIn(code, [finding["code"] for finding in report["findings"]])
 
     def test_folder_names_outside_the_code_page(self):

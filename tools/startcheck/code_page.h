@@ -9,7 +9,7 @@
 unsigned CheckerCodePage();
 /// Chooses the code page for other hosts; false for one that cannot be
 /// converted here. On Windows the system's own is always used.
-bool SetCheckerCodePage(unsigned codePage);
+bool SetCheckerCodePage(unsigned number);
 
 /// The text in UTF-8; a byte sequence the code page does not define comes out
 /// as U+FFFD.

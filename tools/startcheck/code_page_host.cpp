@@ -11,6 +11,11 @@ namespace {
 
 unsigned codePage = 1252;
 
+// iconv_open's failure value, (iconv_t) -1, as its manual gives it.
+bool Opened(iconv_t converter) {
+  return converter != reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
+}
+
 std::string IconvName(unsigned number) { return "CP" + std::to_string(number); }
 
 // Converts, replacing what cannot be converted by `replacement`.
@@ -18,7 +23,7 @@ std::string Convert(const std::string& text, const char* from, const char* to,
                     const char* replacement, bool& exact) {
   exact = true;
   iconv_t converter = iconv_open(to, from);
-  if (converter == reinterpret_cast<iconv_t>(-1)) {
+  if (!Opened(converter)) {
     exact = false;
     return text;
   }
@@ -55,7 +60,7 @@ unsigned CheckerCodePage() { return codePage; }
 
 bool SetCheckerCodePage(unsigned number) {
   iconv_t converter = iconv_open("UTF-8", IconvName(number).c_str());
-  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  if (!Opened(converter)) return false;
   iconv_close(converter);
   codePage = number;
   return true;

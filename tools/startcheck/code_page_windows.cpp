@@ -35,7 +35,7 @@ std::string Narrow(const std::wstring& wide, UINT codePage, bool& exact) {
 
 unsigned CheckerCodePage() { return GetACP(); }
 
-bool SetCheckerCodePage(unsigned codePage) { return codePage == GetACP(); }
+bool SetCheckerCodePage(unsigned number) { return number == GetACP(); }
 
 std::string AnsiToUtf8(const std::string& ansi) {
   bool exact = true;

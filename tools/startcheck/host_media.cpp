@@ -154,8 +154,9 @@ std::vector<std::string> HostMedia::List(const std::string& windowsFolder) {
   if (!directory) return names;
   while (dirent* entry = readdir(directory)) {
     std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
     bool exact = true;
-    if (name != "." && name != "..") names.push_back(Utf8ToAnsi(name, exact));
+    names.push_back(Utf8ToAnsi(name, exact));
   }
   closedir(directory);
   return names;
