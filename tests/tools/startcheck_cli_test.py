@@ -146,9 +146,13 @@ class NamesTest(unittest.TestCase):
         self.assertEqual(report["request"]["commandLine"], "HandbÃ¼cher\\x.exe")
 
     def test_double_byte_code_page(self):
-        files = {"Start.exe": program(), "表示/x.exe": program(),
-                 "Start.ini": "[Information]\r\nFileToRun=表示\\x.exe\r\n".encode("cp932")}
-        self.assertEqual(self.check(files, "Start.exe", "--codepage", "932")["verdict"], "works")
+        text = "[Information]\r\nFileToRun=表示\\x.exe\r\n"
+        for saved, data in (("ANSI", text.encode("cp932")),
+                            ("UTF-16", b"\xFF\xFE" + text.encode("utf-16-le"))):
+            with self.subTest(saved=saved):
+                files = {"Start.exe": program(), "表示/x.exe": program(), "Start.ini": data}
+                report = self.check(files, "Start.exe", "--codepage", "932")
+                self.assertEqual(report["verdict"], "works", report["findings"])
         # Read as Western European text, the same bytes name no such folder.
         self.assertEqual(self.check(files)["verdict"], "cannotWork")
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "code_page.h"
+
 namespace {
 
 using Units = std::u16string;  // text as Windows holds it: UTF-16 code units
@@ -292,6 +294,47 @@ std::string ToCodePage(const Units& text, bool lookAlikes) {
   return bytes;
 }
 
+bool IsUnicodeFile(const std::string& bytes) {
+  return bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 || bytes.compare(0, 2, "\xFF\xFE") == 0 ||
+         bytes.compare(0, 2, "\xFE\xFF") == 0;
+}
+
+std::string Utf8Of(const Units& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t point = text[i];
+    if (point >= 0xD800 && point < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      point = 0x10000 + ((point - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (point < 0x80) {
+      out += static_cast<char>(point);
+    } else if (point < 0x800) {
+      out += static_cast<char>(0xC0 | point >> 6);
+      out += static_cast<char>(0x80 | (point & 0x3F));
+    } else if (point < 0x10000) {
+      out += static_cast<char>(0xE0 | point >> 12);
+      out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (point & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | point >> 18);
+      out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (point & 0x3F));
+    }
+  }
+  return out;
+}
+
+// Text of a UTF-8 or UTF-16 file as Windows hands it to an ANSI caller: in the
+// system's code page. Code page 1252 as measured against Wine's function
+// (look-alikes and all); another code page through its own conversion.
+std::string ToAnsi(const Units& text, bool unicodeFile, bool lookAlikes) {
+  if (!unicodeFile || CheckerCodePage() == 1252) return ToCodePage(text, lookAlikes);
+  bool exact = true;
+  return Utf8ToAnsi(Utf8Of(text), exact);
+}
+
 }  // namespace
 
 size_t ReadProfileValue(const std::string& fileBytes, const char* section, const char* key,
@@ -324,7 +367,8 @@ size_t ReadProfileValue(const std::string& fileBytes, const char* section, const
     while (kept > 1 && source[kept - 1] == u' ') --kept;
     source.resize(kept);
   }
-  const std::string value = ToCodePage(CopiedText(source, size), true);
+  std::string value = ToAnsi(CopiedText(source, size), IsUnicodeFile(fileBytes), true);
+  if (value.size() > size - 1) value.resize(size - 1);
   std::copy(value.begin(), value.end(), buffer);
   buffer[value.size()] = '\0';
   return value.size();
@@ -332,12 +376,13 @@ size_t ReadProfileValue(const std::string& fileBytes, const char* section, const
 
 std::vector<ProfileEntry> ListProfileEntries(const std::string& fileBytes) {
   std::vector<ProfileEntry> entries;
+  bool unicode = IsUnicodeFile(fileBytes);
   for (const Section& section : ParseSections(FromFile(fileBytes))) {
     for (const Key& entry : section.keys) {
       if (!entry.hasValue) continue;
       entries.push_back(ProfileEntry{
-          ToCodePage(UpToNul(section.name), false), ToCodePage(UpToNul(entry.name), false),
-          ToCodePage(CopiedText(entry.value, Units::npos), true), entry.line});
+          ToAnsi(UpToNul(section.name), unicode, false), ToAnsi(UpToNul(entry.name), unicode, false),
+          ToAnsi(CopiedText(entry.value, Units::npos), unicode, true), entry.line});
     }
   }
   return entries;
