@@ -786,6 +786,9 @@ class CheckerAgreesTest(unittest.TestCase):
                 (settings(BrowseForFolder="1", BrowsePath="Docs"), None, "folder-missing"),
             "settings saved with a hidden .txt":
                 (settings(FileToRun="nothing.exe"), hidden_extension, "settings-hidden-extension"),
+            "autorun lines in the settings file":
+                ("[autorun]\r\nopen=Start.exe\r\n" + settings(FileToRun="Setup Files\\Setup.exe"),
+                 None, "autorun-lines-in-settings"),
             "UTF-8 settings file without a byte-order mark":
                 ("; Handbücher\r\n" + settings(FileToRun="Setup Files\\Setup.exe"), None,
                  "settings-utf8-without-bom"),
@@ -818,6 +821,14 @@ class CheckerAgreesTest(unittest.TestCase):
                 self.assertNotIn("?", report["launcher"])
                 self.assertEqual(record.command_line, report["request"]["commandLine"])
                 self.assertTrue(same_path(record.program, windows_path(program)), record)
+
+    def test_a_settings_file_named_for_another_launcher_name(self):
+        media = Media(launcher="Autorun.exe", target="Autorun.exe")
+        with open(os.path.join(media.cd, "Start.ini"), "wb") as file:
+            file.write(settings(FileToRun="nothing.exe").encode())
+        report, record = self.check_and_launch(media, expected=1)
+        self.assertIn("settings-other-name", [finding["code"] for finding in report["findings"]])
+        self.assertTrue(same_path(record.program, windows_path(media.default_target)), record)
 
     def test_the_host_checker_reads_names_in_the_code_page_as_windows_does(self):
         if not os.path.isfile(HOST_STARTCHECK):
