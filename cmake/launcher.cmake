@@ -243,6 +243,12 @@ else()
             ${CMAKE_CXX_COMPILER} ${CMAKE_CURRENT_SOURCE_DIR}/src)
 endif()
 
+# Two clean builds in other folders, at other times, give the same bytes.
+add_test(NAME reproducible
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/tools/check_reproducible.py
+          ${CMAKE_COMMAND} ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_TOOLCHAIN_FILE} "${CMAKE_GENERATOR}")
+set_tests_properties(reproducible PROPERTIES TIMEOUT 900)
+
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   # Branding: configures and builds a named, iconed and versioned launcher in
   # a scratch folder, and checks that a bad icon stops the configure.
