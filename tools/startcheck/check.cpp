@@ -665,9 +665,6 @@ std::string HowRead(const SettingValue& value) {
   return shown + ": not a number, off";
 }
 
-// Every text of a report is in the ANSI code page, as the launcher holds it.
-std::string ToUtf8(const std::string& text) { return AnsiToUtf8(text); }
-
 const char* VerdictText(const CheckReport& report) {
   switch (report.ExitCode()) {
     case 0: return "works as configured";
@@ -756,10 +753,11 @@ std::string FormatReport(const CheckReport& report) {
 }
 
 std::string FormatReportJson(const CheckReport& report) {
+  // Every text of a report is in the ANSI code page, as the launcher holds it.
   using nlohmann::json;
   json values = json::object();
   for (const SettingValue& value : report.values) {
-    json entry = {{"present", value.present}, {"text", ToUtf8(value.text)}, {"cut", value.cut}};
+    json entry = {{"present", value.present}, {"text", AnsiToUtf8(value.text)}, {"cut", value.cut}};
     if (value.flag) {
       entry["number"] = value.isNumber ? json(value.number) : json(nullptr);
       entry["on"] = value.on;
@@ -769,25 +767,26 @@ std::string FormatReportJson(const CheckReport& report) {
   json request = {{"call", report.call}};
   if (report.call == "ShellExecuteA") {
     request["verb"] = "open";
-    request["file"] = ToUtf8(report.file);
-    request["parameters"] = report.hasParameters ? json(ToUtf8(report.parameters)) : json(nullptr);
+    request["file"] = AnsiToUtf8(report.file);
+    request["parameters"] =
+        report.hasParameters ? json(AnsiToUtf8(report.parameters)) : json(nullptr);
     request["directory"] = nullptr;
   } else {
-    request["commandLine"] = ToUtf8(report.commandLine);
+    request["commandLine"] = AnsiToUtf8(report.commandLine);
     request["currentDirectory"] =
-        report.hasCurrentDirectory ? json(ToUtf8(report.currentDirectory)) : json(nullptr);
+        report.hasCurrentDirectory ? json(AnsiToUtf8(report.currentDirectory)) : json(nullptr);
   }
   json findings = json::array();
   for (const Finding& finding : report.findings) {
     findings.push_back({{"code", finding.code},
                         {"severity", SeverityId(finding.severity)},
-                        {"message", ToUtf8(finding.message)}});
+                        {"message", AnsiToUtf8(finding.message)}});
   }
   json out = {
       {"schema", kReportSchemaVersion},
-      {"launcher", ToUtf8(report.launcherPath)},
+      {"launcher", AnsiToUtf8(report.launcherPath)},
       {"settings",
-       {{"path", ToUtf8(report.settingsPath)},
+       {{"path", AnsiToUtf8(report.settingsPath)},
         {"state", StateId(report.settingsState)},
         {"stateText", StateText(report.settingsState)},
         {"values", values}}},
@@ -795,7 +794,7 @@ std::string FormatReportJson(const CheckReport& report) {
       {"request", request},
       {"defaultTarget", report.usesDefaultTarget},
       {"target",
-       {{"path", ToUtf8(report.target)},
+       {{"path", AnsiToUtf8(report.target)},
         {"exists", report.targetExists == Existence::Unknown
                        ? json(nullptr)
                        : json(report.targetExists == Existence::Yes)},
@@ -810,7 +809,7 @@ std::string FormatReportJson(const CheckReport& report) {
 
 std::string FormatUsageErrorJson(const std::string& message) {
   nlohmann::json out = {{"schema", kReportSchemaVersion},
-                        {"error", {{"code", "usage"}, {"message", ToUtf8(message)}}},
+                        {"error", {{"code", "usage"}, {"message", AnsiToUtf8(message)}}},
                         {"exitCode", 3}};
   return out.dump(2) + "\n";
 }
