@@ -11,8 +11,8 @@
 /// memory is exhausted.
 [[nodiscard]] bool AnsiFormOfPath(const char16_t* path, size_t length, Text& ansi);
 
-/// Reads the path into `path`, in the form AnsiFormOfPath gives. A path that does not fit the usual 261-byte
-/// buffer is read again into larger ones, so a deep media folder never gives a
-/// cut path. A platform failure gives the empty text. False only when memory
+/// Reads the path into `path`, in the form AnsiFormOfPath gives. A path that
+/// does not fit the usual 261-byte buffer is read again into larger ones, so a
+/// deep media folder never gives a cut path. A platform failure gives the empty text. False only when memory
 /// is exhausted.
 [[nodiscard]] bool ReadModulePath(Text& path);

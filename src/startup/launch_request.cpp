@@ -30,29 +30,24 @@ LaunchMode ChooseLaunchMode(const LaunchSettings& settings) {
   return LaunchMode::ProcessStart;
 }
 
-TextView TargetDirectoryOf(const TextView& commandLine) {
-  if (commandLine.length == 0 || commandLine.At(1) != '"') return DirectoryOf(commandLine);
-  TextView quoted = commandLine.After(1);
-  size_t length = 0;
-  while (length < quoted.length && quoted.bytes[length] != '"') ++length;
-  return DirectoryOf(quoted.Head(length));
+CommandLineParts SplitCommandLine(const TextView& commandLine) {
+  bool quoted = commandLine.length != 0 && commandLine.At(1) == '"';
+  TextView rest = quoted ? commandLine.After(1) : commandLine;
+  size_t end = 0;
+  while (end < rest.length) {
+    unsigned char byte = static_cast<unsigned char>(rest.bytes[end]);
+    if (quoted ? byte == '"' : IsBlankOrTab(byte)) break;
+    ++end;
+  }
+  TextView program = rest.Head(end);
+  if (quoted && end < rest.length) ++end;  // the closing quotation mark
+  while (end < rest.length && IsBlankOrTab(static_cast<unsigned char>(rest.bytes[end]))) ++end;
+  return {program, rest.After(end)};
 }
 
-CommandLineParts SplitCommandLine(const TextView& commandLine) {
-  CommandLineParts parts;
-  size_t end = 0;
-  if (commandLine.length && commandLine.At(1) == '"') {
-    TextView quoted = commandLine.After(1);
-    while (end < quoted.length && quoted.bytes[end] != '"') ++end;
-    parts.program = quoted.Head(end);
-    end += 2;  // both quotation marks
-  } else {
-    while (end < commandLine.length && !IsBlankOrTab(commandLine.At(end + 1))) ++end;
-    parts.program = commandLine.Head(end);
-  }
-  while (end < commandLine.length && IsBlankOrTab(commandLine.At(end + 1))) ++end;
-  parts.arguments = end < commandLine.length ? commandLine.After(end) : TextView();
-  return parts;
+TextView TargetDirectoryOf(const TextView& commandLine) {
+  if (commandLine.length == 0 || commandLine.At(1) != '"') return DirectoryOf(commandLine);
+  return DirectoryOf(SplitCommandLine(commandLine).program);
 }
 
 bool DecideLaunchRequest(const TextView& modulePath, const LaunchSettings& settings,

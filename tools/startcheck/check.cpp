@@ -95,9 +95,7 @@ ProgramLookup FindProgram(const std::string& launcherPath, const std::string& co
   std::vector<std::string> candidates;
   bool quoted = !commandLine.empty() && commandLine[0] == '"';
   if (quoted) {
-    size_t close = commandLine.find('"', 1);
-    candidates.push_back(commandLine.substr(1, close == std::string::npos ? std::string::npos
-                                                                          : close - 1));
+    candidates.push_back(Str(SplitCommandLine(View(commandLine)).program));
   } else {
     for (size_t blank = commandLine.find(' '); blank != std::string::npos;
          blank = commandLine.find(' ', blank + 1)) {
@@ -182,12 +180,17 @@ bool IsUtf8WithoutMark(const std::string& bytes, std::string& sample) {
   return true;
 }
 
+// What a flag left off causes.
+std::string OffMeans(const std::string& flag) {
+  return flag == "ShellExec" ? "FileToRun starts as a new process, not through the shell"
+                             : "no folder opens";
+}
+
 // What a key left out of the settings means.
-const char* WithoutKey(const std::string& key) {
+std::string WithoutKey(const std::string& key) {
   if (key == "FileToRun") return "the default target is used";
-  if (key == "ShellExec") return "ShellExec is off and FileToRun starts as a new process";
-  if (key == "BrowseForFolder") return "BrowseForFolder is off and no folder opens";
-  return "the launcher's own folder opens";
+  if (key == "BrowsePath") return "the launcher's own folder opens";
+  return key + " is off and " + OffMeans(key);
 }
 
 void ReadValues(CheckReport& report, MediaAccess& media) {
@@ -274,10 +277,8 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
     }
     if (value.flag && !value.isNumber && !value.text.empty()) {
       Warn(report, "flag-not-a-number",
-           std::string(value.key) + " = \"" + value.text + "\" is not a number: the flag stays off" +
-               (std::string(value.key) == "ShellExec"
-                    ? ", so FileToRun starts as a new process, not through the shell"
-                    : ", so no folder opens") +
+           std::string(value.key) + " = \"" + value.text +
+               "\" is not a number: the flag stays off, so " + OffMeans(value.key) +
                ". Use 1 or 0.");
     }
   }
@@ -287,12 +288,14 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
 // follows, and need not be read.
 constexpr size_t kProgramHeadBytes = size_t{16} * 1024 * 1024;
 
-bool NameHoldsInstallerWord(const std::string& path) {
+// The word of a file's name that Windows' installer detection reacts to, or
+// null.
+const char* InstallerWordIn(const std::string& path) {
   std::string name = Lower(Str(NamePart(View(path))));
   for (const char* word : {"setup", "install", "update"}) {
-    if (name.find(word) != std::string::npos) return true;
+    if (name.find(word) != std::string::npos) return word;
   }
-  return false;
+  return nullptr;
 }
 
 // What the program file says of itself: whether Windows can start it as a
@@ -341,7 +344,7 @@ void CheckProgram(CheckReport& report, MediaAccess& media) {
              image.executionLevel + "\"): " + how + "Windows asks for the rights when the " +
              "media is opened. A user who cannot give them gets nothing started.");
   } else if (image.machine == 0x14C && image.executionLevel.empty() &&
-             NameHoldsInstallerWord(report.target)) {
+             InstallerWordIn(report.target)) {
     report.elevation = "installerDetection";
     Warn(report, "installer-detection",
          "\"" + report.target + "\" is a 32-bit program without a manifest whose name holds "
@@ -621,15 +624,11 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
         "Keep the launcher's own name in ASCII.");
   }
 
-  std::string name = Lower(Str(NamePart(View(launcherPath))));
-  for (const char* word : {"setup", "install", "update"}) {
-    if (name.find(word) != std::string::npos) {
-      Warn(report, "launcher-name-elevates",
-           "The launcher's name contains \"" + std::string(word) +
-               "\": Windows will ask for administrator rights before it starts, and the "
-               "program it starts inherits them.");
-      break;
-    }
+  if (const char* word = InstallerWordIn(launcherPath)) {
+    Warn(report, "launcher-name-elevates",
+         "The launcher's name contains \"" + std::string(word) +
+             "\": Windows will ask for administrator rights before it starts, and the program "
+             "it starts inherits them.");
   }
   return report;
 }

@@ -96,7 +96,11 @@ LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS* info) {
 
 }  // namespace
 
-__attribute__((noipa, target("general-regs-only"))) bool RunGuarded(void (*body)(void*), void* context) {
+// Built for general registers: the launcher keeps nothing in the vector
+// registers a call preserves (a build check sees to it), so the setjmp
+// below need not save them.
+__attribute__((noipa, target("general-regs-only"))) bool RunGuarded(void (*body)(void*),
+                                                                   void* context) {
   Guard guard;
   guard.stackAnchor = reinterpret_cast<const char*>(&guard);
 #ifndef _WIN64

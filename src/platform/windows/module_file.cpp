@@ -1,5 +1,6 @@
 #include "platform/module_file.h"
 
+#include "platform/ansi_text.h"
 #include "platform/windows/windows_api.h"
 
 size_t QueryModuleFileNameWide(char16_t* buffer, size_t size) {
@@ -18,12 +19,13 @@ size_t QueryModuleFileOfAddress(const void* address, char* buffer, size_t size,
     return 0;
   }
   offset = reinterpret_cast<size_t>(address) - reinterpret_cast<size_t>(module);
-  // The wide call and the system's own conversion: what GetModuleFileNameA
-  // would give, without importing it for this one message.
+  // The wide call and the system's own (best-fit) conversion: what
+  // GetModuleFileNameA would give, without importing it for this one message.
   WCHAR path[MAX_PATH];
   DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return 0;
-  int bytes = WideCharToMultiByte(CP_ACP, 0, path, static_cast<int>(length), buffer,
-                                  static_cast<int>(size), nullptr, nullptr);
-  return bytes > 0 && static_cast<size_t>(bytes) < size ? static_cast<size_t>(bytes) : 0;
+  bool exact = true;
+  size_t bytes = ConvertToAnsi(reinterpret_cast<const char16_t*>(path), length, buffer, size,
+                               true, exact);
+  return bytes < size ? bytes : 0;
 }
