@@ -57,6 +57,10 @@ class WinePrefix:
             prepare(self.prefix)
         self.server = subprocess.Popen(["wineserver", "-f", "-p"], env=self.env,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # The first program on a fresh server also brings up Wine's services;
+        # a test's first launch should not be the one that waits for them.
+        subprocess.run([WINE64, "winepath.exe", "-w", "/"], env=self.env, timeout=300,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def command(self, program, *arguments):
         """The command line that runs a Windows program in this prefix."""
