@@ -42,20 +42,21 @@ set(REPLACEABLE_PLATFORM_SOURCES
   src/platform/windows/launch.cpp
   src/platform/windows/error_box.cpp)
 
-# Branding. Left alone, the launcher is Start.exe with the drawn icon and no
-# version resource, byte for byte as small as ever.
+# Branding. Left alone, the launcher is Start.exe with the drawn icon and the
+# project's own version information.
 set(START_LAUNCHER_NAME "Start" CACHE STRING
   "The launcher's file name without .exe; it reads the settings file of the same name")
 set(START_ICON "" CACHE FILEPATH
   "An .ico file for the launcher's icon (MAINICON); empty: the icon drawn by res/make_icon.py")
 set(START_COMPANY "" CACHE STRING
-  "CompanyName in the version information; any START_COMPANY, START_PRODUCT, START_DESCRIPTION, START_VERSION or START_COPYRIGHT adds it")
+  "CompanyName in the version information; left out when empty")
 set(START_PRODUCT "" CACHE STRING "ProductName in the version information")
 set(START_DESCRIPTION "" CACHE STRING
   "FileDescription in the version information (Explorer shows it as the file's description)")
 set(START_VERSION "" CACHE STRING
-  "File and product version, like 1.2.3 or 1.2.3.4 (missing parts are 0)")
-set(START_COPYRIGHT "" CACHE STRING "LegalCopyright in the version information")
+  "File and product version, like 1.2.3 or 1.2.3.4 (missing parts are 0); empty: the project's version")
+set(START_COPYRIGHT "" CACHE STRING
+  "LegalCopyright in the version information; empty: the launcher's own copyright and license")
 
 if(START_LAUNCHER_NAME STREQUAL "")
   message(FATAL_ERROR "START_LAUNCHER_NAME is empty")
@@ -94,24 +95,26 @@ else()
 endif()
 launcher_rc_string(LAUNCHER_RC_ICON "${ICON_FILE}")
 
-set(version_options START_COMPANY START_PRODUCT START_DESCRIPTION START_VERSION START_COPYRIGHT)
-set(LAUNCHER_RC_HAS_VERSIONINFO 0)
-foreach(option IN LISTS version_options)
-  if(NOT "${${option}}" STREQUAL "")
-    set(LAUNCHER_RC_HAS_VERSIONINFO 1)
-  endif()
+foreach(option START_COMPANY START_PRODUCT START_DESCRIPTION START_VERSION START_COPYRIGHT)
   if("${${option}}" MATCHES "[\r\n]")
     message(FATAL_ERROR "${option} must be a single line")
   endif()
 endforeach()
-
-set(version_parts "")
-if(NOT START_VERSION STREQUAL "")
-  if(NOT START_VERSION MATCHES "^[0-9]+(\\.[0-9]+)?(\\.[0-9]+)?(\\.[0-9]+)?$")
-    message(FATAL_ERROR "START_VERSION \"${START_VERSION}\" is not a version like 1.2.3 or 1.2.3.4")
-  endif()
-  string(REPLACE "." ";" version_parts "${START_VERSION}")
+# The launcher's code is MIT-licensed: whoever ships it keeps this notice
+# unless they brand it with their own.
+set(launcher_version "${START_VERSION}")
+if(launcher_version STREQUAL "")
+  set(launcher_version "${PROJECT_VERSION}")
 endif()
+set(launcher_copyright "${START_COPYRIGHT}")
+if(launcher_copyright STREQUAL "")
+  set(launcher_copyright "Copyright (c) the Start launcher authors, MIT License")
+endif()
+
+if(NOT launcher_version MATCHES "^[0-9]+(\\.[0-9]+)?(\\.[0-9]+)?(\\.[0-9]+)?$")
+  message(FATAL_ERROR "START_VERSION \"${START_VERSION}\" is not a version like 1.2.3 or 1.2.3.4")
+endif()
+string(REPLACE "." ";" version_parts "${launcher_version}")
 set(LAUNCHER_RC_VERSION "")
 foreach(index RANGE 3)
   list(LENGTH version_parts given)
@@ -134,12 +137,12 @@ set(LAUNCHER_RC_STRINGS "")
 foreach(field IN ITEMS
     "CompanyName=${START_COMPANY}"
     "FileDescription=${START_DESCRIPTION}"
-    "FileVersion=${START_VERSION}"
+    "FileVersion=${launcher_version}"
     "InternalName=${START_LAUNCHER_NAME}"
     "OriginalFilename=${START_LAUNCHER_NAME}.exe"
     "ProductName=${START_PRODUCT}"
-    "ProductVersion=${START_VERSION}"
-    "LegalCopyright=${START_COPYRIGHT}")
+    "ProductVersion=${launcher_version}"
+    "LegalCopyright=${launcher_copyright}")
   string(FIND "${field}" "=" equals)
   string(SUBSTRING "${field}" 0 ${equals} key)
   math(EXPR equals "${equals} + 1")

@@ -7,6 +7,7 @@ Usage: check_branding.py CMAKE SOURCE_DIR TOOLCHAIN_FILE GENERATOR
 """
 
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -16,6 +17,9 @@ import unittest
 import zlib
 
 CMAKE, SOURCE_DIR, TOOLCHAIN, GENERATOR = sys.argv[1:5]
+with open(os.path.join(SOURCE_DIR, "CMakeLists.txt")) as listing:
+    PROJECT_VERSION = re.search(r"project\(\w+ VERSION ([0-9.]+)", listing.read()).group(1)
+DEFAULT_COPYRIGHT = "Copyright (c) the Start launcher authors, MIT License"
 RT_ICON, RT_GROUP_ICON, RT_VERSION = 3, 14, 16
 OPTIONS = ("START_LAUNCHER_NAME", "START_ICON", "START_COMPANY", "START_PRODUCT",
            "START_DESCRIPTION", "START_VERSION", "START_COPYRIGHT")
@@ -81,13 +85,6 @@ def icon_entries(ico):
 def resource(exe, kind, name):
     return subprocess.run(["wrestool", "-x", "--raw", f"--type={kind}", f"--name={name}", exe],
                           check=True, capture_output=True).stdout
-
-
-def resource_types(exe):
-    listing = subprocess.run(["wrestool", "-l", exe], check=True, capture_output=True,
-                             text=True).stdout
-    return {int(part.split("=")[1]) for line in listing.splitlines()
-            for part in line.split() if part.startswith("--type=")}
 
 
 def main_icon(exe):
@@ -256,21 +253,28 @@ class Branding(unittest.TestCase):
         self.assertEqual(info["file_version"], (2, 5, 13, 0))
         self.assertEqual(info["product_version"], (2, 5, 13, 0))
 
-    # One version field: the others are left out, the versions are 0.0.0.0.
+    # One field: the others keep their defaults or are left out.
 
-    def test_one_field_gives_version_zero_and_leaves_the_rest_out(self):
+    def test_one_field_keeps_the_project_version_and_copyright(self):
         info = version_info(self.company_only)
         self.assertEqual(info["tables"], {"040904E4": {
-            "CompanyName": "Acme", "InternalName": "Start", "OriginalFilename": "Start.exe"}})
-        self.assertEqual(info["file_version"], (0, 0, 0, 0))
-        self.assertEqual(info["product_version"], (0, 0, 0, 0))
+            "CompanyName": "Acme", "FileVersion": PROJECT_VERSION, "InternalName": "Start",
+            "OriginalFilename": "Start.exe", "ProductVersion": PROJECT_VERSION,
+            "LegalCopyright": DEFAULT_COPYRIGHT}})
 
-    # Nothing set: the launcher as it always was.
+    # Nothing set: the project's own version and copyright.
 
-    def test_defaults_have_no_version_resource(self):
-        self.assertIn(RT_GROUP_ICON, resource_types(self.plain))
-        self.assertNotIn(RT_VERSION, resource_types(self.plain))
-        self.assertIn(RT_VERSION, resource_types(self.company_only))
+    def test_defaults_carry_the_project_version_and_license(self):
+        info = version_info(self.plain)
+        self.assertEqual(info["tables"], {"040904E4": {
+            "FileVersion": PROJECT_VERSION, "InternalName": "Start",
+            "OriginalFilename": "Start.exe", "ProductVersion": PROJECT_VERSION,
+            "LegalCopyright": DEFAULT_COPYRIGHT}})
+        numbers = tuple(int(part) for part in PROJECT_VERSION.split("."))
+        numbers += (0,) * (4 - len(numbers))
+        self.assertEqual(info["file_version"], numbers)
+        self.assertEqual(info["product_version"], numbers)
+        self.assertEqual(info["translations"], [(0x409, 1252)])
 
     def test_defaults_use_the_drawn_icon(self):
         drawn = icon_entries(self.drawn_icon)

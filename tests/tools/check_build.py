@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks a built Start.exe: what it imports, its subsystem, its icon and its
-size beside the icon.
+size beside the icon images and the version information, which the media
+author chooses, and beside an Authenticode signature.
 
 Usage: check_build.py START_EXE OBJDUMP
 """
@@ -14,13 +15,14 @@ import tempfile
 import unittest
 
 START_EXE, OBJDUMP = sys.argv[1], sys.argv[2]
-SIZE_BUDGET = 12 * 1024  # bytes beside the icon images
-RT_ICON, RT_GROUP_ICON, RT_MANIFEST = 3, 14, 24
+SIZE_BUDGET = 12 * 1024  # bytes of code, data, headers and resource tables
+RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
+SECURITY_DIRECTORY = 4  # the Authenticode signature, appended to the file
 
 
-def resources():
+def resources(exe=START_EXE):
     """(type, name, size) of every resource, as wrestool lists them."""
-    listing = subprocess.run(["wrestool", "-l", START_EXE], check=True, capture_output=True,
+    listing = subprocess.run(["wrestool", "-l", exe], check=True, capture_output=True,
                              text=True).stdout
     found = []
     for line in listing.splitlines():
@@ -30,6 +32,25 @@ def resources():
         if kind and name and size:
             found.append((int(kind.group(1)), name.group(2), int(size.group(1))))
     return found
+
+
+def signature_size(image):
+    """Bytes of the certificate table a signing tool appended, 0 when unsigned."""
+    header = struct.unpack_from("<I", image, 0x3C)[0]
+    optional = header + 24
+    directories = optional + (112 if struct.unpack_from("<H", image, optional)[0] == 0x20B else 96)
+    return struct.unpack_from("<II", image, directories + 8 * SECURITY_DIRECTORY)[1]
+
+
+def size_beside_resources(exe):
+    """(file size, icon image bytes, version bytes, the rest), the rest being
+    what the budget covers."""
+    with open(exe, "rb") as file:
+        image = file.read()
+    sizes = resources(exe)
+    icons = sum(size for kind, _, size in sizes if kind == RT_ICON)
+    version = sum(size for kind, _, size in sizes if kind == RT_VERSION)
+    return len(image), icons, version, len(image) - signature_size(image) - icons - version
 
 
 class BuildCheck(unittest.TestCase):
@@ -72,11 +93,11 @@ class BuildCheck(unittest.TestCase):
                               text=True).stdout
         self.assertEqual(re.findall(r"%xmm(?:[6-9]|1[0-5])\b", code), [])
 
-    def test_size_beside_the_icon_within_budget(self):
-        icon_bytes = sum(size for kind, _, size in resources() if kind == RT_ICON)
-        beside = os.path.getsize(START_EXE) - icon_bytes
-        print(f"\n{os.path.basename(START_EXE)}: {os.path.getsize(START_EXE)} bytes, "
-              f"{beside} beside {icon_bytes} bytes of icon images", file=sys.stderr)
+    def test_size_beside_the_icon_and_version_within_budget(self):
+        total, icons, version, beside = size_beside_resources(START_EXE)
+        print(f"\n{os.path.basename(START_EXE)}: {total} bytes, {beside} beside {icons} bytes "
+              f"of icon images and {version} of version information", file=sys.stderr)
+        self.assertGreater(version, 0)
         self.assertLessEqual(beside, SIZE_BUDGET)
 
 
