@@ -261,6 +261,13 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
             ${CMAKE_CURRENT_SOURCE_DIR}/cmake/mingw-x64.cmake "${CMAKE_GENERATOR}")
   set_tests_properties(branding PROPERTIES TIMEOUT 600)
 
+  # The release archive from this build and the x86 one (built before the
+  # tests run), unpacked, checked, signed and run under Wine.
+  add_test(NAME release_archive
+    COMMAND ${DEBIAN_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/tests/release/release_test.py)
+  set_tests_properties(release_archive PROPERTIES TIMEOUT 900
+    ENVIRONMENT "X64_BUILD=${CMAKE_CURRENT_BINARY_DIR};X86_BUILD=${CMAKE_CURRENT_SOURCE_DIR}/build/windows-x86;RECORDER_EXE=$<TARGET_FILE:recorder>")
+
   # The checker's profile reader (built by the native preset) against the
   # real GetPrivateProfileStringA under Wine, file by file.
   add_test(NAME profile_differential
