@@ -22,6 +22,7 @@ set(STARTCHECK_SOURCES
 if(WIN32)
   add_executable(startcheck ${STARTCHECK_SOURCES}
     tools/startcheck/windows_media.cpp
+    tools/startcheck/media_path.cpp
     tools/startcheck/code_page_windows.cpp
     src/platform/windows/memory.cpp
     src/platform/windows/locale.cpp
@@ -41,6 +42,7 @@ else()
     tools/startcheck/profile_reader.cpp
     tools/startcheck/program_image.cpp
     tools/startcheck/host_media.cpp
+    tools/startcheck/media_path.cpp
     tools/startcheck/host_platform.cpp
     tools/startcheck/code_page_host.cpp)
   target_include_directories(startcheck_host PUBLIC src tools/startcheck)

@@ -846,6 +846,42 @@ class CheckerAgreesTest(unittest.TestCase):
                 self.assertEqual(len(records), starts, records)
                 self.assertEqual(report["verdict"] == "cannotWork", starts == 0, report["findings"])
 
+    def test_a_planned_drive_is_checked_in_the_folder_here(self):
+        # --as names where the launcher will be; the files are read where
+        # they are now, by the Windows checker as by the host's.
+        layouts = {
+            "default target beside the launcher's folder": ("", None),
+            "program below the launcher": (settings(FileToRun="Tools\\Setup.exe /S"),
+                                           "CD/Tools/Setup.exe"),
+            "folder": (settings(BrowseForFolder="1", BrowsePath="Docs"), "CD/Docs/"),
+        }
+        for name, (content, extra) in layouts.items():
+            with self.subTest(layout=name):
+                media = Media()
+                if extra and extra.endswith("/"):
+                    os.makedirs(os.path.join(media.root, extra))
+                elif extra:
+                    media.add_program(extra)
+                if content:
+                    media.write_settings(content)
+                planned = "E:\\Disc\\CD\\Start.exe"
+                finished = subprocess.run(
+                    wine.command(STARTCHECK_EXE, "Start.exe", "--as", planned, "--json"),
+                    env=wine.env, cwd=media.cd, capture_output=True, timeout=60)
+                report = validated(finished.stdout)
+                self.assertEqual(report["launcher"], planned)
+                self.assertEqual(report["settings"]["state"], "read" if content else "missing")
+                self.assertNotEqual(report["verdict"], "cannotWork", report["findings"])
+                if report["mode"] != "FolderBrowse":
+                    self.assertTrue(report["target"]["exists"], report)
+                    self.assertTrue(report["target"]["path"].startswith("E:\\Disc\\"), report)
+                if os.path.isfile(HOST_STARTCHECK):
+                    host = validated(subprocess.run(
+                        [HOST_STARTCHECK, media.launcher, "--as", planned, "--json"],
+                        capture_output=True, timeout=60).stdout)
+                    for key in ("mode", "request", "target", "verdict"):
+                        self.assertEqual(report.get(key), host.get(key), key)
+
     def test_same_request_in_each_mode(self):
         layouts = {
             "default target": ("", None),

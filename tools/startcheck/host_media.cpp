@@ -10,41 +10,11 @@
 #include <vector>
 
 #include "code_page.h"
-#include "paths/double_byte_text.h"
+#include "media_path.h"
 #include "profile_reader.h"
 #include "settings/settings_reader.h"
 
 namespace {
-
-// The names of a path, split at "\" and "/" as Windows splits them: with the
-// double-byte rule, the second byte of a character is never a delimiter.
-std::vector<std::string> SplitPath(const std::string& path) {
-  std::vector<std::string> parts;
-  std::string part;
-  TextView text(path.data(), path.size());
-  for (size_t i = 0; i < path.size(); ++i) {
-    char byte = path[i];
-    if ((byte == '\\' || byte == '/') && ByteKindAt(text, i + 1) != ByteKind::Trail) {
-      if (!part.empty()) parts.push_back(part);
-      part.clear();
-    } else {
-      part += byte;
-    }
-  }
-  if (!part.empty()) parts.push_back(part);
-  return parts;
-}
-
-bool SameLetters(const std::string& left, const std::string& right) {
-  if (left.size() != right.size()) return false;
-  for (size_t i = 0; i < left.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(left[i])) !=
-        std::tolower(static_cast<unsigned char>(right[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // The entry of `folder` whose name matches `name` in any letter case.
 bool FindEntry(const std::string& folder, const std::string& name, std::string& found) {
@@ -70,44 +40,22 @@ bool FindEntry(const std::string& folder, const std::string& name, std::string& 
 }  // namespace
 
 HostMedia::HostMedia(std::string windowsFolder, std::string hostFolder)
-    : hostFolder_(std::move(hostFolder)) {
-  if (windowsFolder.size() >= 2 && windowsFolder[1] == ':') {
-    windowsDrive_ = windowsFolder.substr(0, 2);
-    windowsParts_ = SplitPath(windowsFolder.substr(2));
-  }
+    : windowsFolder_(std::move(windowsFolder)), hostFolder_(std::move(hostFolder)) {
   while (hostFolder_.size() > 1 && hostFolder_.back() == '/') hostFolder_.pop_back();
 }
 
 bool HostMedia::HostPath(const std::string& windowsPath, std::string& hostPath) const {
-  if (windowsDrive_.empty() || windowsPath.size() < 2 ||
-      !SameLetters(windowsPath.substr(0, 2), windowsDrive_)) {
-    return false;
-  }
-  // Resolve "." and ".." as Windows does: never above the drive's root.
-  std::vector<std::string> parts;
-  for (const std::string& part : SplitPath(windowsPath.substr(2))) {
-    if (part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-      continue;
-    }
-    parts.push_back(part);
-  }
-  // The launcher's folder stands for hostFolder_; walk from the deepest
-  // folder both paths share.
-  size_t shared = 0;
-  while (shared < parts.size() && shared < windowsParts_.size() &&
-         SameLetters(parts[shared], windowsParts_[shared])) {
-    ++shared;
-  }
+  WalkFromFolder walk;
+  if (!WalkTo(windowsFolder_, windowsPath, walk)) return false;
+  // The launcher's folder stands for hostFolder_.
   std::string host = hostFolder_;
-  for (size_t up = shared; up < windowsParts_.size(); ++up) {
+  for (size_t up = 0; up < walk.up; ++up) {
     size_t slash = host.find_last_of('/');
     host = slash == 0 || slash == std::string::npos ? "" : host.substr(0, slash);
   }
   // The parts are in the ANSI code page; the host names its files in UTF-8.
-  for (size_t i = shared; i < parts.size(); ++i) {
-    std::string name = AnsiToUtf8(parts[i]);
+  for (const std::string& part : walk.down) {
+    std::string name = AnsiToUtf8(part);
     std::string found;
     host += "/" + (FindEntry(host, name, found) ? found : name);
   }

@@ -25,7 +25,6 @@ class HostMedia : public MediaAccess {
   bool HostPath(const std::string& windowsPath, std::string& hostPath) const;
 
  private:
-  std::string windowsDrive_;            // "E:"
-  std::vector<std::string> windowsParts_;  // the launcher's folder below the drive
+  std::string windowsFolder_;
   std::string hostFolder_;
 };

@@ -161,6 +161,7 @@ int main(int argc, char** wideArguments) {
     return UsageError("the launcher's folder " + Shown(full.parent_path()) + " does not exist");
   }
 
+  CheckReport report;
 #ifdef _WIN32
   DetectDoubleByteText();
   // The path as the launcher would take its own, so that a folder the ANSI
@@ -173,9 +174,22 @@ int main(int argc, char** wideArguments) {
   if (!AnsiFormOfPath(reinterpret_cast<const char16_t*>(wide.c_str()), wide.size(), ansiPath)) {
     return 3;
   }
-  if (windowsPath.empty()) windowsPath.assign(ansiPath.CString(), ansiPath.Length());
-  WindowsMedia media;
-  CheckReport report = CheckLaunch(windowsPath, media, outsideAscii);
+  std::string realPath(ansiPath.CString(), ansiPath.Length());
+  if (windowsPath.empty()) {
+    WindowsMedia media;
+    report = CheckLaunch(realPath, media, outsideAscii);
+  } else {
+    bool exact = true;
+    std::string plannedPath = Utf8ToAnsi(windowsPath, exact);
+    for (char& byte : plannedPath) byte = byte == '/' ? '\\' : byte;
+    size_t cut = plannedPath.find_last_of("\\:");
+    if (plannedPath.size() < 3 || plannedPath[1] != ':' || cut == std::string::npos) {
+      return UsageError("--as wants a full Windows path, such as E:\\Setup.exe");
+    }
+    WindowsMedia media(plannedPath.substr(0, cut + 1),
+                       realPath.substr(0, realPath.find_last_of('\\') + 1));
+    report = CheckLaunch(plannedPath, media, outsideAscii);
+  }
 #else
   DetectDoubleByteText();
   // The launcher will hold its path in the ANSI code page; this host names
@@ -192,7 +206,7 @@ int main(int argc, char** wideArguments) {
     return UsageError("--as wants a full Windows path, such as E:\\Setup.exe");
   }
   HostMedia media(windowsPath.substr(0, cut + 1), hostPath.substr(0, hostPath.find_last_of('/')));
-  CheckReport report = CheckLaunch(windowsPath, media, outsideAscii);
+  report = CheckLaunch(windowsPath, media, outsideAscii);
 #endif
   if (json) {
     fputs(FormatReportJson(report).c_str(), stdout);
