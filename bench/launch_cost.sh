@@ -218,17 +218,23 @@ echo "  ratio launcher/bare: $ratio ($ratio_verdict, target: at most $max_ratio)
 echo "  ratio of each round's medians: ${round_ratios//,/ }"
 
 # --- Sizes -------------------------------------------------------------------
-say "Bytes beside the icon images"
+say "Bytes beside the icon images and the version information"
 size_lines=()
 for arch in x64 x86; do
   exe=$repo/build/windows-$arch/Start.exe
   [[ -f $exe ]] || continue
   total=$(stat -c %s "$exe")
-  # RT_ICON is resource type 3; wrestool lists each image with its size.
-  icons=$(wrestool -l "$exe" | awk '/--type=3 / { if (match($0, /size=[0-9]+/))
-            sum += substr($0, RSTART + 5, RLENGTH - 5) } END { print sum + 0 }')
-  line=$(printf '%s: %d bytes beside the icon images (file %d, icon images %d)' \
-    "$arch" $((total - icons)) "$total" "$icons")
+  # RT_ICON is resource type 3 and RT_VERSION 16; wrestool lists each
+  # resource with its size.
+  resource_bytes() {
+    wrestool -l "$exe" | awk -v type="--type=$1 " 'index($0, type) {
+      if (match($0, /size=[0-9]+/)) sum += substr($0, RSTART + 5, RLENGTH - 5) }
+      END { print sum + 0 }'
+  }
+  icons=$(resource_bytes 3)
+  version=$(resource_bytes 16)
+  line=$(printf '%s: %d bytes beside the icon images and version information (file %d, icon images %d, version %d)' \
+    "$arch" $((total - icons - version)) "$total" "$icons" "$version")
   echo "  $line"
   size_lines+=("$line")
 done
