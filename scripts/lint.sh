@@ -13,7 +13,8 @@ clang-tidy --quiet -p build/native "${core[@]}" 2>/dev/null
 
 checker=(tools/startcheck/check.cpp tools/startcheck/profile_reader.cpp
          tools/startcheck/program_image.cpp tools/startcheck/code_page_host.cpp
-         tools/startcheck/host_media.cpp tools/startcheck/host_platform.cpp
+         tools/startcheck/host_media.cpp tools/startcheck/media_path.cpp
+         tools/startcheck/host_platform.cpp
          tools/startcheck/main.cpp tests/tools/profile_dump.cpp)
 echo "clang-tidy: ${#checker[@]} files of the checker"
 clang-tidy --quiet -p build/native --header-filter='.*/(src|tools)/.*' "${checker[@]}" 2>/dev/null

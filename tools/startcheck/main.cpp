@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -161,7 +162,7 @@ int main(int argc, char** wideArguments) {
     return UsageError("the launcher's folder " + Shown(full.parent_path()) + " does not exist");
   }
 
-  CheckReport report;
+  std::optional<CheckReport> checked;  // made in place by the one check below
 #ifdef _WIN32
   DetectDoubleByteText();
   // The path as the launcher would take its own, so that a folder the ANSI
@@ -177,7 +178,7 @@ int main(int argc, char** wideArguments) {
   std::string realPath(ansiPath.CString(), ansiPath.Length());
   if (windowsPath.empty()) {
     WindowsMedia media;
-    report = CheckLaunch(realPath, media, outsideAscii);
+    checked.emplace(CheckLaunch(realPath, media, outsideAscii));
   } else {
     bool exact = true;
     std::string plannedPath = Utf8ToAnsi(windowsPath, exact);
@@ -188,7 +189,7 @@ int main(int argc, char** wideArguments) {
     }
     WindowsMedia media(plannedPath.substr(0, cut + 1),
                        realPath.substr(0, realPath.find_last_of('\\') + 1));
-    report = CheckLaunch(plannedPath, media, outsideAscii);
+    checked.emplace(CheckLaunch(plannedPath, media, outsideAscii));
   }
 #else
   DetectDoubleByteText();
@@ -206,8 +207,9 @@ int main(int argc, char** wideArguments) {
     return UsageError("--as wants a full Windows path, such as E:\\Setup.exe");
   }
   HostMedia media(windowsPath.substr(0, cut + 1), hostPath.substr(0, hostPath.find_last_of('/')));
-  report = CheckLaunch(windowsPath, media, outsideAscii);
+  checked.emplace(CheckLaunch(windowsPath, media, outsideAscii));
 #endif
+  const CheckReport& report = *checked;
   if (json) {
     fputs(FormatReportJson(report).c_str(), stdout);
   } else {

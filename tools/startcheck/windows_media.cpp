@@ -4,7 +4,7 @@
 #include "platform/windows/windows_api.h"
 #include "settings/settings_reader.h"
 
-WindowsMedia::WindowsMedia(std::string plannedFolder, std::string realFolder)
+WindowsMedia::WindowsMedia(std::string plannedFolder, const std::string& realFolder)
     : plannedFolder_(std::move(plannedFolder)) {
   std::vector<std::string> parts = SplitWindowsPath(realFolder);
   size_t rootParts = realFolder.rfind("\\\\", 0) == 0 ? 2 : 1;  // a share, or a drive

@@ -13,7 +13,7 @@ class WindowsMedia : public MediaAccess {
   /// The media as it will be: paths from `plannedFolder` (the launcher's
   /// folder on the media, such as "E:\") are looked up from `realFolder`
   /// (where it is now) instead; paths on other drives cannot be checked.
-  WindowsMedia(std::string plannedFolder, std::string realFolder);
+  WindowsMedia(std::string plannedFolder, const std::string& realFolder);
 
   EntryFacts Find(const std::string& windowsPath) override;
   bool ReadBytes(const std::string& windowsPath, std::string& bytes,
