@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: native unit tests, build checks of both launchers, the
-# 64-bit launcher end to end under Wine, and the fuzz targets (20 s each, with
+# Runs every test: native unit tests, build checks of both launchers, both
+# launchers end to end under Wine, the release archive and its signing, and
+# the fuzz targets (20 s each, with
 # the unit tests again under the address and undefined-behaviour sanitizers),
 # then clang-tidy and cppcheck.
 set -uo pipefail
