@@ -159,6 +159,13 @@ class Media:
         with open(self.settings_path(), "wb") as file:
             file.write(data)
 
+    def add_entry(self, relative):
+        """A folder when the path ends in "/", else a program."""
+        if relative.endswith("/"):
+            os.makedirs(os.path.join(self.root, relative))
+        else:
+            self.add_program(relative)
+
     def add_program(self, relative):
         path = os.path.join(self.root, relative)
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -858,10 +865,8 @@ class CheckerAgreesTest(unittest.TestCase):
         for name, (content, extra) in layouts.items():
             with self.subTest(layout=name):
                 media = Media()
-                if extra and extra.endswith("/"):
-                    os.makedirs(os.path.join(media.root, extra))
-                elif extra:
-                    media.add_program(extra)
+                if extra:
+                    media.add_entry(extra)
                 if content:
                     media.write_settings(content)
                 planned = "E:\\Disc\\CD\\Start.exe"
@@ -896,10 +901,8 @@ class CheckerAgreesTest(unittest.TestCase):
         for name, (content, extra) in layouts.items():
             with self.subTest(layout=name):
                 media = Media()
-                if extra and extra.endswith("/"):
-                    os.makedirs(os.path.join(media.root, extra))
-                elif extra:
-                    media.add_program(extra)
+                if extra:
+                    media.add_entry(extra)
                 if content:
                     media.write_settings(content.format(installer=windows_path(media.installer),
                                                         root=windows_path(media.root)))
