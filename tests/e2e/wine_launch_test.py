@@ -180,8 +180,15 @@ class Media:
         code, record_file, self.wine_log = wine.run(self.launcher, arguments,
                                                     cwd=cwd or self.elsewhere, extra_env=env)
         records = read_records(record_file, expected)
-        assert code == exit_code, (f"exit code {code}; error box: {self.error_box()}; "
-                                   f"Wine said: {self.wine_log[-2000:]}")
+        if code != exit_code:
+            # The test fails either way; one more run with Wine's exception
+            # and process channels on says what went wrong.
+            again, _, again_log = wine.run(self.launcher, arguments, cwd=cwd or self.elsewhere,
+                                           extra_env=dict(env, WINEDEBUG="err+all,+seh,+process"))
+            raise AssertionError(f"exit code {code}; error box: {self.error_box()}; started: "
+                                 f"{records}; Wine said: {self.wine_log[-2000:]}\n"
+                                 f"run again with +seh: exit code {again}; Wine said: "
+                                 f"{again_log[-4000:]}")
         assert len(records) <= 1, f"more than one start: {records}"
         return records
 
