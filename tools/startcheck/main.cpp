@@ -46,6 +46,17 @@ constexpr char kUsage[] =
 
 bool json = false;
 
+constexpr const char* kNotAFullPath = "--as wants a full Windows path, such as E:\\Setup.exe";
+
+// The folder of a full Windows path ("E:\\CD\\" of "E:\\CD\\Start.exe"), with its
+// closing "\\"; false when the path names no drive.
+bool FolderOfFullPath(const std::string& path, std::string& folder) {
+  size_t cut = path.find_last_of("\\:");
+  if (path.size() < 3 || path[1] != ':' || cut == std::string::npos) return false;
+  folder = path.substr(0, cut + 1);
+  return true;
+}
+
 int UsageError(const std::string& message) {
   if (json) {
     fputs(FormatUsageErrorJson(message).c_str(), stdout);
@@ -183,11 +194,9 @@ int main(int argc, char** wideArguments) {
     bool exact = true;
     std::string plannedPath = Utf8ToAnsi(windowsPath, exact);
     for (char& byte : plannedPath) byte = byte == '/' ? '\\' : byte;
-    size_t cut = plannedPath.find_last_of("\\:");
-    if (plannedPath.size() < 3 || plannedPath[1] != ':' || cut == std::string::npos) {
-      return UsageError("--as wants a full Windows path, such as E:\\Setup.exe");
-    }
-    WindowsMedia media(plannedPath.substr(0, cut + 1),
+    std::string plannedFolder;
+    if (!FolderOfFullPath(plannedPath, plannedFolder)) return UsageError(kNotAFullPath);
+    WindowsMedia media(plannedFolder,
                        realPath.substr(0, realPath.find_last_of('\\') + 1));
     checked.emplace(CheckLaunch(plannedPath, media, outsideAscii));
   }
@@ -202,11 +211,9 @@ int main(int argc, char** wideArguments) {
   for (unsigned char byte : longPath) outsideAscii = outsideAscii || byte >= 0x80;
   bool exact = true;
   windowsPath = Utf8ToAnsi(longPath, exact);
-  size_t cut = windowsPath.find_last_of("\\:");
-  if (windowsPath.size() < 3 || windowsPath[1] != ':' || cut == std::string::npos) {
-    return UsageError("--as wants a full Windows path, such as E:\\Setup.exe");
-  }
-  HostMedia media(windowsPath.substr(0, cut + 1), hostPath.substr(0, hostPath.find_last_of('/')));
+  std::string windowsFolder;
+  if (!FolderOfFullPath(windowsPath, windowsFolder)) return UsageError(kNotAFullPath);
+  HostMedia media(windowsFolder, hostPath.substr(0, hostPath.find_last_of('/')));
   checked.emplace(CheckLaunch(windowsPath, media, outsideAscii));
 #endif
   const CheckReport& report = *checked;
