@@ -34,7 +34,9 @@ set(PLATFORM_SOURCES
   src/platform/windows/short_path.cpp
   src/platform/windows/locale.cpp
   src/platform/windows/file_existence.cpp
+  src/platform/windows/process_environment.cpp
   src/platform/windows/process_exit.cpp
+  src/platform/windows/debug_output.cpp
   src/platform/windows/fault_guard.cpp)
 set(REPLACEABLE_PLATFORM_SOURCES
   src/platform/windows/memory.cpp

@@ -63,3 +63,20 @@ TextView BaseName(const TextView& path) {
   }
   return name;
 }
+
+bool SamePathText(const TextView& a, const TextView& b) {
+  if (a.length != b.length) return false;
+  bool trail = false;
+  for (size_t i = 0; i < a.length; ++i) {
+    unsigned char x = static_cast<unsigned char>(a.bytes[i]);
+    unsigned char y = static_cast<unsigned char>(b.bytes[i]);
+    bool compareExactly = trail;
+    trail = !trail && DoubleByteTextOn() && IsLeadByteValue(x);
+    if (x == y) continue;
+    if (compareExactly) return false;
+    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}

@@ -25,3 +25,8 @@ TextView DirectoryOf(const TextView& path);
 /// The name part less its extension, then less everything up to its last "/"
 /// (a plain byte search: a "/" after a lead byte counts too).
 TextView BaseName(const TextView& path);
+
+/// Whether two full paths are the same text but for the letter case of
+/// ASCII letters outside double-byte characters, as Windows compares names.
+/// Nothing is resolved: "..", short names and other spellings differ.
+bool SamePathText(const TextView& a, const TextView& b);

@@ -15,11 +15,12 @@ struct FaultRecord {
 };
 
 /// Installs the handlers that RunGuarded relies on, and has `report` called
-/// for a fault that nothing else handles; `report` ends the process. Once, at
-/// start.
+/// for a fault that nothing else handles on the calling thread, the
+/// launcher's own; `report` ends the process. Faults of other threads go on
+/// to Windows' own handling. Once, at start.
 void InstallFaultHandlers(void (*report)(const FaultRecord& fault));
 
-/// Runs `body(context)`. True when it returned; false when a fault abandoned
-/// it: the body's frames are left as they were at the fault (nothing in them
+/// Runs `body(context)`. True when it returned; false when a fault on the
+/// calling thread abandoned it: the body's frames are left as they were at the fault (nothing in them
 /// is cleaned up) and this returns instead.
 bool RunGuarded(void (*body)(void* context), void* context);

@@ -18,3 +18,11 @@ bool FindFirstEntry(const char* path, FoundEntry& entry);
 bool LastWriteHasDosForm(uint64_t lastWriteTime);
 /// True when the path names an existing directory.
 bool DirectoryExists(const char* path);
+
+/// SearchPathA with the process's own search order: a relative name in the
+/// launcher's folder first, then System32, the Windows folder, the current
+/// directory and PATH; `extension` (or null) is added where the name's last
+/// part has none. The full path found, NUL-terminated in `buffer`: its
+/// length, 0 when nothing is found, more than `size` when it does not fit.
+/// It may name a folder.
+size_t SearchProgramFile(const char* name, const char* extension, char* buffer, size_t size);

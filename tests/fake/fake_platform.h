@@ -16,8 +16,8 @@ struct FakeEntry {
 };
 
 struct FakeLaunch {
-  // ShellOpen: ShellExecuteA; ShellProgram: ShellExecuteExA.
-  enum class Kind { None, ShellOpen, Process, ShellProgram } kind = Kind::None;
+  // ShellOpen: ShellExecuteExA; Process: CreateProcessA.
+  enum class Kind { None, ShellOpen, Process } kind = Kind::None;
   std::string file;
   std::string parameters;
   bool hasParameters = false;
@@ -50,8 +50,16 @@ struct FakePlatform {
   uint32_t ansiCodePage = 1252;
   std::map<uint32_t, std::array<unsigned char, 12>> leadByteRanges;
 
-  // File system: the entries FindFirstFileA finds, by path.
+  // File system: the entries FindFirstFileA finds, by path. The other file
+  // calls take a relative path from the current folder, resolve "." and
+  // "..", and ignore letter case.
   std::map<std::string, FakeEntry> entries;
+  std::string currentFolder = "C:\\Elsewhere";
+  // Where SearchPathA looks after the current folder.
+  std::vector<std::string> searchFolders = {"C:\\Windows\\system32"};
+
+  // The process's environment, as the launcher read and left it.
+  std::map<std::string, std::string> environment;
   // Profile files: path -> "section/key" -> value.
   std::map<std::string, std::map<std::string, std::string>> profiles;
   // A fault the system reports, raised inside the profile read of this key,
@@ -71,7 +79,7 @@ struct FakePlatform {
   // What was asked.
   std::vector<std::string> calls;
   FakeLaunch launch;
-  std::string boxTitle, boxText;
+  std::string boxTitle, boxText, debugText;
   void (*faultReport)(const struct FaultRecord&) = nullptr;  // as installed
 
   void AddFile(const std::string& path, FakeEntry entry = {}) { entries[path] = entry; }
@@ -80,6 +88,8 @@ struct FakePlatform {
                        const std::string& key, const std::string& value) {
     profiles[path][section + "/" + key] = value;
   }
+  /// The entry a path names, for the calls that resolve paths; null if none.
+  const FakeEntry* Resolve(const std::string& path, std::string* resolved = nullptr) const;
   /// Calls made, less the memory ones.
   std::vector<std::string> CallsNamed(const std::string& prefix) const;
 };

@@ -225,3 +225,35 @@ TEST_F(PathNamesRuleOn, FindsRightmostDelimiterPassingOverWholeCharacters) {
 }
 
 }  // namespace
+
+// Windows compares names without regard to the case of their letters; the
+// second byte of a double-byte character is no letter, whatever its value.
+TEST(SamePathTextTest, FoldsAsciiLettersOutsideDoubleByteCharacters) {
+  struct Case {
+    const char* a;
+    const char* b;
+    bool same;
+  };
+  const Case westernCases[] = {
+      {"C:\\CD\\Start.exe", "c:\\cd\\START.EXE", true},
+      {"C:\\CD\\Start.exe", "C:\\CD\\Start.exe ", false},
+      {"C:\\CD\\Start.exe", "C:\\CD\\..\\CD\\Start.exe", false},
+      {"C:\\CD\\\xC9tude.exe", "C:\\CD\\\xE9tude.exe", false},  // only ASCII is folded
+      {"", "", true},
+      {"C:\\[", "C:\\{", false},
+  };
+  for (const Case& c : westernCases) {
+    SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+    EXPECT_EQ(SamePathText(c.a, c.b), c.same);
+  }
+  ResetFake();
+  Fake().threadLocale = 0x0411;  // Japanese
+  Fake().leadByteRanges[932] = {0x81, 0x9F, 0xE0, 0xFC};
+  Fake().localeCodePageText = "932";
+  DetectDoubleByteText();
+  // 0x83 0x41 and 0x83 0x61 are two different characters.
+  EXPECT_FALSE(SamePathText("C:\\\x83\x41.exe", "C:\\\x83\x61.exe"));
+  EXPECT_TRUE(SamePathText("C:\\\x83\x41.exe", "c:\\\x83\x41.EXE"));
+  ResetFake();
+  DetectDoubleByteText();
+}

@@ -2,6 +2,7 @@
 // is made for which media layout, and that the launcher ends as it should.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,7 @@ class StartupTest : public ::testing::Test {
     for (const auto& [key, value] : values) Fake().SetProfileValue(ini, "Information", key, value);
   }
   size_t LaunchCalls() {
-    return Fake().CallsNamed("CreateProcessA").size() + Fake().CallsNamed("ShellExecuteA").size();
+    return Fake().CallsNamed("CreateProcessA").size() + Fake().CallsNamed("ShellExecuteExA").size();
   }
 };
 
@@ -211,11 +212,168 @@ TEST_F(StartupTest, TypicalRunMakesOneRequestAndNothingElse) {
   const std::vector<std::string> expected = {
       "GetModuleFileNameW(261)",
       "WideCharToMultiByte",
+      // Relative names mean the launcher's folder, however it was started.
+      "SetCurrentDirectoryA(D:\\)",
+      // Did this launcher start itself, through whatever came between?
+      "GetEnvironmentVariableA(START_LAUNCHER_CHAIN)",
       "FindFirstFileA(D:\\Setup.ini)",
+      // Is the target the launcher itself?
+      "SearchPathA(D:\\..\\Installer\\Setup.exe, \".exe\")",
+      "SetEnvironmentVariableA(START_LAUNCHER_CHAIN)",
       "GetFileAttributesA(D:\\..\\Installer)",
       "CreateProcessA(\"D:\\..\\Installer\\Setup.exe\", \"D:\\..\\Installer\")",
   };
   EXPECT_EQ(Fake().calls, expected);
+}
+
+// Windows reads an unquoted command line one blank-separated prefix at a
+// time, adds ".exe", and looks in the launcher's own folder first; the
+// launcher never lets what it finds be itself.
+TEST_F(StartupTest, NeverStartsItself) {
+  struct Case {
+    const char* name;
+    std::string modulePath;
+    std::vector<std::pair<std::string, std::string>> settings;  // none: no settings file
+    std::vector<std::string> files;  // beside the launcher's own, which always exists
+    std::string request;             // the command line or file; empty: nothing started
+  };
+  const Case cases[] = {
+      {"the program meant, quoted, with its arguments", "C:\\CD\\Start.exe",
+       {{"FileToRun", "Start Here\\Install.exe /S"}}, {"C:\\CD\\Start Here\\Install.exe"},
+       "\"Start Here\\Install.exe\" /S"},
+      {"a renamed launcher and a lower-case folder", "C:\\CD\\Setup.exe",
+       {{"FileToRun", "Setup Files\\setup.exe /S /v\"/qn\""}}, {"C:\\CD\\Setup Files\\setup.exe"},
+       "\"Setup Files\\setup.exe\" /S /v\"/qn\""},
+      {".exe added as Windows adds it", "C:\\CD\\Start.exe",
+       {{"FileToRun", "Start Here\\Install\t/S"}}, {"C:\\CD\\Start Here\\Install.exe"},
+       "\"Start Here\\Install\"\t/S"},
+      {"no other candidate exists", "C:\\CD\\Start.exe",
+       {{"FileToRun", "Start Here\\Install.exe /S"}}, {}, ""},
+      {"the launcher by its own name", "C:\\CD\\Start.exe", {{"FileToRun", "Start.exe"}}, {}, ""},
+      {"the launcher without .exe, in other letter case", "C:\\CD\\Start.exe",
+       {{"FileToRun", "START /x"}}, {}, ""},
+      {"the launcher through its parent folder", "C:\\CD\\Start.exe",
+       {{"FileToRun", "..\\CD\\Start.exe /x"}}, {}, ""},
+      {"the launcher quoted", "C:\\CD\\Start.exe", {{"FileToRun", "\"C:\\CD\\Start.exe\" /x"}},
+       {}, ""},
+      {"the launcher opened by the shell", "C:\\CD\\Start.exe",
+       {{"FileToRun", "Start.exe"}, {"ShellExec", "1"}}, {}, ""},
+      {"the launcher as Explorer's folder", "C:\\CD\\Start.exe",
+       {{"BrowseForFolder", "1"}, {"BrowsePath", "Start.exe"}}, {}, ""},
+      {"the default target in a folder named Installer", "C:\\Installer\\Start.exe", {}, {}, ""},
+      {"another program first: as written", "C:\\CD\\Autorun.exe",
+       {{"FileToRun", "Start Here\\Install.exe /S"}},
+       {"C:\\CD\\Start.exe", "C:\\CD\\Start Here\\Install.exe"}, "Start Here\\Install.exe /S"},
+      {"a program in System32 after the launcher", "C:\\CD\\Start.exe",
+       {{"FileToRun", "Start cmd.exe /c x.bat"}}, {"C:\\Windows\\system32\\Start cmd.exe"},
+       "\"Start cmd.exe\" /c x.bat"},
+      {"a shell document of the launcher's base name", "C:\\CD\\Start.exe",
+       {{"FileToRun", "Start"}, {"ShellExec", "1"}}, {"C:\\CD\\Start"}, "Start"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetFake();
+    DetectDoubleByteText();
+    Fake().modulePath = c.modulePath;
+    Fake().AddFile(c.modulePath);
+    for (const std::string& file : c.files) Fake().AddFile(file);
+    if (!c.settings.empty()) UseSettings(c.modulePath, c.settings);
+    EXPECT_EQ(RunLauncher(), 0u);
+    if (c.request.empty()) {
+      EXPECT_EQ(LaunchCalls(), 0u);
+      EXPECT_EQ(Fake().launch.kind, FakeLaunch::Kind::None);
+      continue;
+    }
+    ASSERT_EQ(LaunchCalls(), 1u);
+    EXPECT_EQ(Fake().launch.kind == FakeLaunch::Kind::Process ? Fake().launch.commandLine
+                                                             : Fake().launch.file,
+              c.request);
+  }
+}
+
+// Another spelling of the launcher's own path (here the same folder through
+// a second drive letter) is not seen as the launcher; the launcher it starts
+// sees itself named and starts nothing, so the chain ends there.
+TEST_F(StartupTest, AnotherSpellingOfItsPathEndsOneLauncherLater) {
+  Fake().AddFile("C:\\CD\\Start.exe");
+  Fake().AddFile("X:\\CD\\Start.exe");
+  UseSettings("C:\\CD\\Start.exe", {{"FileToRun", "X:\\CD\\Start.exe"}});
+  EXPECT_EQ(RunLauncher(), 0u);
+  EXPECT_EQ(Fake().launch.commandLine, "X:\\CD\\Start.exe");
+  std::string chain = Fake().environment["START_LAUNCHER_CHAIN"];
+
+  ResetFake();
+  DetectDoubleByteText();
+  Fake().AddFile("X:\\CD\\Start.exe");
+  Fake().environment["START_LAUNCHER_CHAIN"] = chain;
+  UseSettings("X:\\CD\\Start.exe", {{"FileToRun", "X:\\CD\\Start.exe"}});
+  EXPECT_EQ(RunLauncher(), 0u);
+  EXPECT_EQ(LaunchCalls(), 0u);
+}
+
+// A launcher that was started, however indirectly, by its own file makes no
+// request: no chain can form through a batch file, a shortcut or a second
+// name. What it starts learns which launchers came before.
+TEST_F(StartupTest, StartedByItselfItStartsNothing) {
+  struct Case {
+    const char* name;
+    std::string chain;  // empty: not set
+    bool starts;
+    std::string chainAfter;
+  };
+  const Case cases[] = {
+      {"started from Explorer", "", true, "C:\\CD\\Start.exe"},
+      {"started by another launcher", "D:\\Start.exe", true, "D:\\Start.exe>C:\\CD\\Start.exe"},
+      {"started by itself", "C:\\CD\\Start.exe", false, "C:\\CD\\Start.exe"},
+      {"started by itself through another", "c:\\cd\\START.EXE>D:\\Start.exe", false,
+       "c:\\cd\\START.EXE>D:\\Start.exe"},
+      {"a chain of others", "D:\\Start.exe>E:\\Start.exe", true,
+       "D:\\Start.exe>E:\\Start.exe>C:\\CD\\Start.exe"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetFake();
+    DetectDoubleByteText();
+    Fake().AddFile("C:\\CD\\Start.exe");
+    Fake().AddFile("D:\\Start.exe");
+    Fake().AddFile("E:\\Start.exe");
+    Fake().AddFile("C:\\CD\\Setup.exe");
+    UseSettings("C:\\CD\\Start.exe", {{"FileToRun", "Setup.exe"}});
+    if (!c.chain.empty()) Fake().environment["START_LAUNCHER_CHAIN"] = c.chain;
+    EXPECT_EQ(RunLauncher(), 0u);
+    EXPECT_EQ(LaunchCalls(), c.starts ? 1u : 0u);
+    // Refused before anything of the media is read.
+    if (!c.starts) {
+      EXPECT_TRUE(Fake().CallsNamed("FindFirstFileA").empty());
+    }
+    EXPECT_EQ(Fake().environment["START_LAUNCHER_CHAIN"], c.chainAfter);
+  }
+}
+
+// Explorer opens only a folder, and its window must not refuse a later
+// double-click on the launcher: the folder mode leaves no mark.
+TEST_F(StartupTest, FolderModeLeavesNoMark) {
+  UseSettings("C:\\CD\\Start.exe", {{"BrowseForFolder", "1"}, {"BrowsePath", "Docs"}});
+  EXPECT_EQ(RunLauncher(), 0u);
+  EXPECT_EQ(LaunchCalls(), 1u);
+  EXPECT_EQ(Fake().environment.count("START_LAUNCHER_CHAIN"), 0u);
+}
+
+// Relative names mean the launcher's folder, whatever folder it was started
+// in; and every shell request has COM set up first.
+TEST_F(StartupTest, RelativeNamesMeanTheLaunchersFolder) {
+  Fake().currentFolder = "D:\\Somewhere else";
+  Fake().AddDirectory("C:\\CD\\Tools");
+  UseSettings("C:\\CD\\Start.exe", {{"FileToRun", "Tools\\rec.exe /x"}});
+  EXPECT_EQ(RunLauncher(), 0u);
+  EXPECT_EQ(Fake().currentFolder, "C:\\CD");
+  EXPECT_EQ(Fake().launch.directory, "Tools");
+  std::vector<std::string> calls = Fake().calls;
+  auto folderSet = std::find(calls.begin(), calls.end(), "SetCurrentDirectoryA(C:\\CD)");
+  auto started = std::find_if(calls.begin(), calls.end(), [](const std::string& call) {
+    return call.rfind("CreateProcessA", 0) == 0;
+  });
+  EXPECT_LT(folderSet, started);
 }
 
 TEST(CommandLineSplitTest, CutsWhereWindowsCutsTheProgramFromItsArguments) {
@@ -268,6 +426,9 @@ TEST_F(StartupTest, OnlyAStartThatNeedsElevationGoesToTheShell) {
        740, "ShellExecuteExA(open, \"Setup.exe\", null, null)"},
       {"relative program in an existing folder", "C:\\CD\\Start.exe", "Setup\\Setup.exe /lang=en",
        {"Setup"}, 740, "ShellExecuteExA(open, \"Setup\\Setup.exe\", \"/lang=en\", \"Setup\")"},
+      {"unquoted program with a blank: where Windows found it", "C:\\CD\\Autorun.exe",
+       "Start Here\\Install.exe  /S", {"C:\\CD\\Start Here\\Install.exe"}, 740,
+       "ShellExecuteExA(open, \"Start Here\\Install.exe\", \"/S\", null)"},
       {"default target with a blank, quoted by the launcher", "C:\\My CD\\Start.exe", "",
        {"C:\\My CD\\..\\Installer"}, 740,
        "ShellExecuteExA(open, \"C:\\My CD\\..\\Installer\\Start.exe\", null, "
@@ -283,7 +444,13 @@ TEST_F(StartupTest, OnlyAStartThatNeedsElevationGoesToTheShell) {
     DetectDoubleByteText();
     Fake().modulePath = c.modulePath;
     if (!c.fileToRun.empty()) UseSettings(c.modulePath, {{"FileToRun", c.fileToRun}});
-    for (const std::string& directory : c.directories) Fake().AddDirectory(directory);
+    for (const std::string& path : c.directories) {
+      if (path.size() > 4 && path.substr(path.size() - 4) == ".exe") {
+        Fake().AddFile(path);
+      } else {
+        Fake().AddDirectory(path);
+      }
+    }
     Fake().processError = c.processError;
     EXPECT_EQ(RunLauncher(), 0u);
     EXPECT_EQ(Fake().CallsNamed("CreateProcessA").size(), 1u);
@@ -384,6 +551,8 @@ TEST_F(StartupTest, FatalFaultBoxForEachKind) {
     EXPECT_EQ(Fake().boxTitle, "Application Error");
     EXPECT_EQ(Fake().boxText, "Exception " + c.kindAndPlace + " in module Start.exe at " + zeros +
                                   "1234.\r\n" + c.message + "\r\n");
+    // Told to a debugger first, so that a headless run says why too.
+    EXPECT_EQ(Fake().debugText, Fake().boxText);
   }
 }
 

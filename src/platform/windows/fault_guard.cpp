@@ -7,6 +7,7 @@ namespace {
 struct Guard {
   void* resume[5];           // for __builtin_setjmp
   const char* stackAnchor;   // a byte inside RunGuarded's own frame
+  DWORD thread;              // the thread that armed it, the only one it takes
 #ifndef _WIN64
   void* handlerChain;        // 32-bit frame-based handlers live on the stack
 #endif
@@ -15,6 +16,10 @@ struct Guard {
 Guard* volatile armedGuard = nullptr;
 Guard* volatile trippedGuard = nullptr;
 void (*lastResortReport)(const FaultRecord&) = nullptr;
+// The thread that runs the launcher's sequence. A shell or COM worker, or a
+// thread another program put into the process, is not the launcher's: its
+// faults go on to their own handlers and to Windows.
+DWORD launcherThread = 0;
 
 // Errors the system reports (severity "error", not an application's own
 // exception code): access violations, pages that cannot be read, and so on.
@@ -29,6 +34,18 @@ FaultRecord RecordOf(const EXCEPTION_RECORD& exception) {
     fault.parameters[i] = exception.ExceptionInformation[i];
   }
   return fault;
+}
+
+// The thread's id, as GetCurrentThreadId reads it: from the thread's
+// information block (its client id, at gs:0x48 or fs:0x24).
+DWORD CurrentThread() {
+  DWORD thread;
+#ifdef _WIN64
+  __asm__("movl %%gs:0x48, %0" : "=r"(thread));
+#else
+  __asm__("movl %%fs:0x24, %0" : "=r"(thread));
+#endif
+  return thread;
 }
 
 #ifndef _WIN64
@@ -62,13 +79,15 @@ bool InOwnImage(const void* address) {
 LONG WINAPI OnFault(EXCEPTION_POINTERS* info) {
   const EXCEPTION_RECORD& exception = *info->ExceptionRecord;
   if (!IsSystemFault(exception.ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
+  DWORD thread = CurrentThread();
   Guard* guard = armedGuard;
+  if (guard && guard->thread != thread) return EXCEPTION_CONTINUE_SEARCH;
   if (!guard) {
     // The launcher has no handlers of its own, and the 64-bit build carries
     // no unwind tables for Windows to find one through; so its own faults
     // are reported here. Faults in other modules go on to their handlers,
     // and to OnUnhandledFault when none takes them.
-    if (lastResortReport && InOwnImage(exception.ExceptionAddress)) {
+    if (lastResortReport && thread == launcherThread && InOwnImage(exception.ExceptionAddress)) {
       lastResortReport(RecordOf(exception));
     }
     return EXCEPTION_CONTINUE_SEARCH;
@@ -90,7 +109,9 @@ LONG WINAPI OnFault(EXCEPTION_POINTERS* info) {
 }
 
 LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS* info) {
-  if (lastResortReport) lastResortReport(RecordOf(*info->ExceptionRecord));
+  if (lastResortReport && CurrentThread() == launcherThread) {
+    lastResortReport(RecordOf(*info->ExceptionRecord));
+  }
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -103,6 +124,7 @@ __attribute__((noipa, target("general-regs-only"))) bool RunGuarded(void (*body)
                                                                    void* context) {
   Guard guard;
   guard.stackAnchor = reinterpret_cast<const char*>(&guard);
+  guard.thread = CurrentThread();
 #ifndef _WIN64
   guard.handlerChain = HandlerChainHead();
 #endif
@@ -123,6 +145,7 @@ __attribute__((noipa, target("general-regs-only"))) bool RunGuarded(void (*body)
 
 void InstallFaultHandlers(void (*report)(const FaultRecord& fault)) {
   lastResortReport = report;
+  launcherThread = CurrentThread();
   AddVectoredExceptionHandler(1, OnFault);
   SetUnhandledExceptionFilter(OnUnhandledFault);
 }

@@ -27,3 +27,10 @@ bool DirectoryExists(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+size_t SearchProgramFile(const char* name, const char* extension, char* buffer, size_t size) {
+  // The order CreateProcessA uses but for the current directory, which the
+  // launcher makes its own folder before it asks; CreateProcessA itself asks
+  // SearchPath with ".exe".
+  return SearchPathA(nullptr, name, extension, static_cast<DWORD>(size), buffer, nullptr);
+}

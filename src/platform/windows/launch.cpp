@@ -26,23 +26,27 @@ Function ShellFunction(const char* name) {
 
 }  // namespace
 
-void ShellOpenFile(const char* file, const char* parameters) {
-  using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
-  auto shellExecute = ShellFunction<ShellExecuteFunction>("ShellExecuteA");
-  if (shellExecute) shellExecute(nullptr, "open", file, parameters, nullptr, SW_SHOW);
-}
-
-void ShellOpenProgram(const char* program, const char* parameters, const char* directory) {
+void ShellOpen(const char* file, const char* parameters, const char* directory) {
   using ShellExecuteExFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
   auto shellExecuteEx = ShellFunction<ShellExecuteExFunction>("ShellExecuteExA");
   if (!shellExecuteEx) return;
+  // Microsoft's ShellExecute documentation: "COM should be initialized
+  // before ShellExecute is called", apartment-threaded without OLE1 DDE,
+  // since some verbs are COM objects. ole32 is loaded from System32 above.
+  using CoInitializeExFunction = HRESULT(WINAPI*)(LPVOID, DWORD);
+  constexpr DWORD kApartmentThreaded = 0x2, kDisableOle1Dde = 0x4;  // COINIT_*
+  auto coInitializeEx =
+      SystemFunction<CoInitializeExFunction>(LoadSystemLibrary("ole32.dll"), "CoInitializeEx");
+  if (coInitializeEx) coInitializeEx(nullptr, kApartmentThreaded | kDisableOle1Dde);
+
   SHELLEXECUTEINFOA request = {};
   request.cbSize = sizeof request;
-  // The launcher ends right after the call: the request must be handed on
-  // before it returns.
+  // SHELLEXECUTEINFO's documentation: "applications that exit immediately
+  // after calling ShellExecuteEx should specify" SEE_MASK_NOASYNC, or a DDE
+  // conversation may be cut short and nothing opens.
   request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
   request.lpVerb = "open";
-  request.lpFile = program;
+  request.lpFile = file;
   request.lpParameters = parameters;
   request.lpDirectory = directory;
   request.nShow = SW_SHOW;
@@ -61,5 +65,14 @@ uint32_t StartProcess(char* commandLine, const char* currentDirectory) {
                      currentDirectory, &startup, &process)) {
     return 0;
   }
-  return GetLastError();
+  // GetLastError, read where it reads it: the thread's information block
+  // (gs:0x68 or fs:0x34); one import fewer keeps the import tables within
+  // one file block.
+  DWORD error;
+#ifdef _WIN64
+  __asm__("movl %%gs:0x68, %0" : "=r"(error));
+#else
+  __asm__("movl %%fs:0x34, %0" : "=r"(error));
+#endif
+  return error;
 }

@@ -2,13 +2,17 @@
 
 #include "platform/dll_search.h"
 
+HMODULE KernelModule() {
+  HMODULE kernel32 = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, "kernel32.dll", &kernel32);
+  return kernel32;
+}
+
 void RestrictDllSearch() {
   // Windows 8 and later, and Windows 7 with KB2533623.
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel32 = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, "kernel32.dll", &kernel32);
   auto setDefaultDllDirectories =
-      SystemFunction<SetDefaultDllDirectoriesFunction>(kernel32, "SetDefaultDllDirectories");
+      SystemFunction<SetDefaultDllDirectoriesFunction>(KernelModule(), "SetDefaultDllDirectories");
   if (setDefaultDllDirectories) setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 

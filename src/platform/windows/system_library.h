@@ -7,6 +7,9 @@
 /// limit, the DLL is named by its full path in the system directory instead.
 HMODULE LoadSystemLibrary(const char* name);
 
+/// kernel32, which every process has loaded.
+HMODULE KernelModule();
+
 /// True for a pointer to a function with the system's calling convention.
 /// Only the 32-bit build tells the conventions apart, and a call through the
 /// wrong one goes unnoticed there (the frame pointer restores the stack), so

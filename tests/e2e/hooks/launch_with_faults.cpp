@@ -1,17 +1,17 @@
 // A launch request naming "!fault-at-launch" faults before the request is
 // made; a command line holding "!process-error=N" is refused as Windows
 // refuses a process start, with error N, and nothing is started.
-#define ShellOpenFile RealShellOpenFile
+#define ShellOpen RealShellOpen
 #define StartProcess RealStartProcess
 #include "platform/windows/launch.cpp"
-#undef ShellOpenFile
+#undef ShellOpen
 #undef StartProcess
 
 #include "hooks.h"
 
-void ShellOpenFile(const char* file, const char* parameters) {
+void ShellOpen(const char* file, const char* parameters, const char* directory) {
   if (Contains(file, "!fault-at-launch")) RaiseAccessViolation();
-  RealShellOpenFile(file, parameters);
+  RealShellOpen(file, parameters, directory);
 }
 
 uint32_t StartProcess(char* commandLine, const char* currentDirectory) {
