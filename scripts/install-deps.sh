@@ -25,11 +25,6 @@ install_missing() {
 }
 install_missing "${packages[@]}"
 
-# Wine takes its ANSI code page from the Unix locale; the double-byte test
-# runs under Japanese (code page 932).
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-fi
 
 # 32-bit Wine, for running the x86 launcher. The kernel here runs no 32-bit
 # code, so Wine's 32-bit loader runs under qemu-i386, registered with
@@ -46,4 +41,15 @@ binfmt=/proc/sys/fs/binfmt_misc
 if [ ! -e "$binfmt/qemu-i386" ]; then
   printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
     > "$binfmt/register"
+fi
+
+# Wine takes its ANSI code page from the Unix locale; the double-byte test
+# runs under Japanese (code page 932). Listed in locale.gen, so that a later
+# package's trigger, which rebuilds the locales from that list, keeps it (a
+# bare localedef was seen lost that way).
+if ! grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+  echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+fi
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  locale-gen >/dev/null
 fi

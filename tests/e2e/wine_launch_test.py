@@ -79,6 +79,10 @@ class Wine(WinePrefix):
                          prepare=recorder_as_explorer)
         self.runs = 0
 
+    def runs_of(self, record_file):
+        """The number of the run that wrote `record_file`."""
+        return int(re.search(r"record-(\d+)\.txt$", record_file).group(1))
+
     def run(self, program, arguments=(), cwd=None, extra_env=None):
         """Runs a program: (exit code, record file, what Wine wrote to stderr)."""
         self.runs += 1
@@ -237,19 +241,36 @@ class ProcessStartTest(unittest.TestCase):
 
     def test_relative_command_line_with_delimiters_in_arguments_starts(self):
         # The program's folder as written cannot be a current directory here,
-        # so the target inherits the launcher's.
+        # so the target inherits the launcher's, which is its own folder.
         media = Media()
         program = media.add_program("CD/Setup/Install.exe")
         media.write_settings(settings(FileToRun="Setup\\Install.exe /LOG=C:\\x.log"))
         # Windows searches a relative program from the launcher's own folder.
-        self.assert_started(media.launch(), program, windows_path(media.elsewhere),
+        self.assert_started(media.launch(), program, windows_path(media.cd),
                             "Setup\\Install.exe /LOG=C:\\x.log")
 
     def test_bare_program_name_starts(self):
         media = Media()
         program = media.add_program("CD/Setup.exe")
         media.write_settings(settings(FileToRun="Setup.exe"))
-        self.assert_started(media.launch(), program, windows_path(media.elsewhere), "Setup.exe")
+        self.assert_started(media.launch(), program, windows_path(media.cd), "Setup.exe")
+
+    def test_relative_names_mean_the_launchers_folder_wherever_it_was_started(self):
+        # As autorun's open= starts a launcher in a subfolder: from the
+        # drive's root. (Every launch here starts in a folder of its own.)
+        media = Media()
+        program = media.add_program("CD/tools/rec.exe")
+        cases = {
+            "new process with a relative folder": (settings(FileToRun="tools\\rec.exe /x"),
+                                                   os.path.dirname(program), "tools\\rec.exe /x"),
+            "file opened by the shell": (settings(FileToRun="tools\\rec.exe", ShellExec="1"),
+                                         media.cd, None),
+        }
+        for name, (content, directory, line) in cases.items():
+            with self.subTest(case=name):
+                media.write_settings(content)
+                self.assert_started(media.launch(cwd=media.root), program,
+                                    windows_path(directory), line)
 
     def test_quoted_program_with_blank_runs_in_its_directory(self):
         media = Media()
@@ -311,7 +332,11 @@ class DllLoadTest(unittest.TestCase):
         media.write_settings(settings(ShellExec="1"))
         media.launch(extra_env={"WINEDEBUG": "-all,+loaddll"})
         loaded = dlls_loaded_by_launcher(media.wine_log, windows_path(media.launcher))
-        self.assertIn("shell32.dll", [ntpath.basename(path).lower() for path in loaded])
+        names = [ntpath.basename(path).lower()[:-4] for path in loaded]
+        self.assertIn("shell32", names)
+        # Every DLL this path loads is among those the planting test plants.
+        self.assertEqual([name for name in names if name not in PLANTED_NAMES and
+                          name not in ("kernel32", "kernelbase")], [], names)
         for path in loaded:
             # (A 32-bit process sees syswow64 under either name.)
             self.assertTrue(path.lower().startswith(("c:\\windows\\system32\\",
@@ -376,8 +401,9 @@ class ShellTest(unittest.TestCase):
         records = media.launch()
         self.assertEqual(len(records), 1)
         self.assertTrue(same_path(records[0].program, windows_path(media.default_target)))
-        # The shell passes no directory: the target keeps the launcher's.
-        self.assertTrue(same_path(records[0].directory, windows_path(media.elsewhere)))
+        # The shell passes no directory: the target keeps the launcher's,
+        # which is the launcher's own folder.
+        self.assertTrue(same_path(records[0].directory, windows_path(media.cd)))
 
     def test_folder_opens_in_explorer_below_the_launcher(self):
         media = Media()
@@ -550,7 +576,8 @@ class DoubleByteTest(unittest.TestCase):
         media = Media(launcher="表.exe", target="表.exe")
         records = media.launch(extra_env=self.JAPANESE)
         self.assertEqual(len(records), 1)
-        self.assertTrue(same_path(records[0].program, windows_path(media.default_target)))
+        self.assertTrue(same_path(records[0].program, windows_path(media.default_target)),
+                        records)
         self.assertEqual(records[0].command_line,
                          windows_path(media.cd) + "\\..\\Installer\\表.exe")
 
@@ -607,16 +634,38 @@ class FaultTest(unittest.TestCase):
         # FileToRun dropped, ShellExec kept: the shell opens the default target.
         self.assertEqual(len(records), 1, records)
         self.assertTrue(same_path(records[0].program, windows_path(media.default_target)))
-        self.assertTrue(same_path(records[0].directory, windows_path(media.elsewhere)))
+        self.assertTrue(same_path(records[0].directory, windows_path(media.cd)))
 
     def test_fault_outside_the_settings_read_shows_the_box_and_starts_nothing(self):
         media = self.hooked_media()
         media.write_settings(settings(FileToRun=windows_path(media.default_target) +
                                       " !fault-at-launch"))
-        self.assertEqual(media.launch(expected=0, exit_code=1), [])
+        self.assertEqual(media.launch(expected=0, exit_code=1,
+                                      extra_env={"WINEDEBUG": "-all,+debugstr"}), [])
         title, text = media.error_box()
         self.assertEqual(title, "Application Error")
         self.assertRegex(text, FAULT_BOX)
+        # A debugger, or this trace, was told the same first.
+        first_line = text.split("\r\n")[0]
+        self.assertIn(first_line, media.wine_log)
+
+    def test_a_fault_in_another_thread_is_not_the_launchers(self):
+        # Another thread of the process faults, and its own handler takes the
+        # fault: while the settings are read, and just before the request.
+        media = self.hooked_media()
+        program = media.add_program("CD/Setup/Setup.exe")
+        for name, content in {
+                "while the settings are read":
+                    settings(FileToRun="Setup\\Setup.exe", BrowsePath="!fault-in-thread"),
+                "before the request": settings(FileToRun="Setup\\Setup.exe !fault-in-thread"),
+        }.items():
+            with self.subTest(when=name):
+                media.write_settings(content)
+                records = media.launch()
+                self.assertIsNone(media.error_box())
+                # Not the default target: the read was not taken for failed.
+                self.assertEqual(len(records), 1, records)
+                self.assertTrue(same_path(records[0].program, windows_path(program)), records)
 
     def test_memory_exhausted_at_start_shows_the_box_and_starts_nothing(self):
         media = self.hooked_media()
@@ -643,6 +692,8 @@ PLANTED_NAMES = [
     "userenv", "profapi", "gdi32", "advapi32", "ole32", "oleaut32", "shcore", "msvcrt", "rpcrt4",
     "sechost", "combase", "winmm", "setupapi", "cfgmgr32", "wintrust", "crypt32", "secur32",
     "sspicli", "mpr", "apphelp", "ntmarta", "windowscodecs", "msimg32", "usp10", "winspool",
+    # and what COM and the shell load under Wine, the launcher's own loads too
+    "shell32", "user32", "ucrtbase", "win32u", "zlib1",
 ]
 
 
@@ -744,6 +795,122 @@ class HostileSettingsTest(unittest.TestCase):
         self.assertGreater(sum(starts), 0)
 
 
+def launcher_processes(wine_log, launcher):
+    """How many processes loaded the launcher, from WINEDEBUG=+loaddll: every
+    process the launcher starts writes to the same log."""
+    loads = re.findall(r'trace:loaddll:\S+ Loaded L"([^"]+)"', wine_log)
+    return sum(1 for path in loads if same_path(path.replace("\\\\", "\\"), launcher))
+
+
+class SelfStartTest(unittest.TestCase):
+    """Windows reads an unquoted command line one blank-separated prefix at a
+    time and looks in the launcher's folder first: "Start Here\\Install.exe"
+    finds Start.exe, the launcher. It must never start itself: no chain of
+    launchers may form, whatever the path."""
+
+    # How long a chain is given to show itself (it forms in well under a second).
+    WATCH_SECONDS = 4 * SLOWER
+
+    def test_the_program_meant_starts_once_and_no_launcher_chain_forms(self):
+        layouts = {
+            # name: (launcher, settings, program added, expected command line or None)
+            "folder whose first word is the launcher's name":
+                ("Start.exe", settings(FileToRun="Start Here\\Install.exe /S"),
+                 "CD/Start Here/Install.exe", '"Start Here\\Install.exe" /S'),
+            "renamed launcher, lower-case folder":
+                ("Setup.exe", settings(FileToRun="Setup Files\\setup.exe /S"),
+                 "CD/Setup Files/setup.exe", '"Setup Files\\setup.exe" /S'),
+            "the launcher by its own name": ("Start.exe", settings(FileToRun="Start.exe"), None, None),
+            "the launcher through its parent folder":
+                ("Start.exe", settings(FileToRun="..\\CD\\Start.exe /x"), None, None),
+            "the launcher opened by the shell":
+                ("Start.exe", settings(FileToRun="Start.exe", ShellExec="1"), None, None),
+            "a batch file that starts the launcher again":
+                ("Start.exe", settings(FileToRun="again.cmd"), None, None),
+            "no settings, in a folder named Installer": ("Start.exe", None, None, None),
+        }
+        runs = []
+        for name, (launcher, content, program, line) in layouts.items():
+            media = Media(launcher=launcher)
+            if name.startswith("no settings"):
+                # The launcher is its own default target: <root>/Installer/Start.exe.
+                media.launcher = media.default_target
+                shutil.copy(START_EXE, media.launcher)
+            if program:
+                media.add_program(program)
+            if name.startswith("a batch file"):
+                with open(os.path.join(media.cd, "again.cmd"), "w", newline="\r\n") as batch:
+                    # Quoted: cmd reads a bare "Start.exe" as its own start command.
+                    batch.write('@"%~dp0Start.exe"\n')
+            if content:
+                media.write_settings(content)
+            code, record_file, _ = wine.run(media.launcher, cwd=media.root,
+                                            extra_env={"WINEDEBUG": "-all,+loaddll"})
+            runs.append((name, media, code, record_file, line))
+        time.sleep(self.WATCH_SECONDS)
+        for name, media, code, record_file, line in runs:
+            with self.subTest(layout=name):
+                self.assertEqual(code, 0)
+                records = _records_in(record_file)
+                with open(os.path.join(wine.root, f"wine-{wine.runs_of(record_file)}.log"), "rb") as log:
+                    wine_log = log.read().decode("utf-8", "replace")
+                launchers = launcher_processes(wine_log, windows_path(media.launcher))
+                # A batch file's own launcher finds itself in the chain it inherited.
+                self.assertEqual(launchers, 2 if name.startswith("a batch file") else 1, wine_log[-3000:])
+                if line is None:
+                    self.assertEqual(records, [])
+                else:
+                    self.assertEqual([r.command_line for r in records], [line])
+
+    def test_a_launcher_started_by_itself_makes_no_request(self):
+        # What a parent launcher leaves in the environment of what it starts.
+        media = Media()
+        chains = {
+            "its own path": (windows_path(media.launcher), 0),
+            "its own path in other letter case, after another launcher":
+                ("C:\\Other\\Start.exe>" + windows_path(media.launcher).upper(), 0),
+            "another launcher's path": ("C:\\Other\\Start.exe", 1),
+        }
+        for name, (chain, starts) in chains.items():
+            with self.subTest(chain=name):
+                records = media.launch(expected=starts,
+                                       extra_env={"START_LAUNCHER_CHAIN": chain})
+                self.assertEqual(len(records), starts, records)
+
+
+class ShellHandOverTest(unittest.TestCase):
+    """Every shell request sets up COM on the launcher's own thread first
+    (apartment-threaded, no OLE1 DDE: 0x2 | 0x4), and asks for a synchronous
+    request (SEE_MASK_NOASYNC, 0x100), so that the launcher does not end
+    before a DDE conversation or a COM verb has finished."""
+
+    def test_com_is_set_up_before_a_synchronous_request_on_every_shell_path(self):
+        cases = {
+            "shell open": (START_EXE, settings(ShellExec="1")),
+            "folder": (START_EXE, settings(BrowseForFolder="1")),
+            "process start handed to the shell (740)":
+                (HOOKED_START_EXE, settings(FileToRun="{target} !process-error=740")),
+        }
+        for name, (program, content) in cases.items():
+            with self.subTest(path=name):
+                media = Media(program=program)
+                media.write_settings(content.format(target=windows_path(media.default_target)))
+                media.launch(extra_env={"WINEDEBUG": "-all,+loaddll,+ole,+exec"})
+                log = media.wine_log
+                thread = next(t for t, path in re.findall(
+                    r'^([0-9a-f]+):trace:loaddll:\S+ Loaded L"([^"]+)"', log, re.M)
+                    if same_path(path.replace("\\\\", "\\"), windows_path(media.launcher)))
+                events = [(match.start(), kind, value) for kind, pattern in (
+                    ("com", rf"^{thread}:trace:ole:CoInitializeEx \S+, (0x[0-9a-f]+)"),
+                    ("shell", rf"^{thread}:trace:exec:SHELL_execute mask=(0x[0-9a-f]+)"))
+                    for match in re.finditer(pattern, log, re.M) for value in [match.group(1)]]
+                events.sort()
+                kinds = [kind for _, kind, _ in events]
+                self.assertEqual(kinds[:2], ["com", "shell"], log[-3000:])
+                self.assertEqual(int(events[0][2], 16), 0x6)
+                self.assertTrue(int(events[1][2], 16) & 0x100, events[1])
+
+
 class CheckerAgreesTest(unittest.TestCase):
     """startcheck.exe, run under Wine on the same folder, names the request the
     real launcher then makes. Both run from the launcher's own folder, as
@@ -775,6 +942,9 @@ class CheckerAgreesTest(unittest.TestCase):
             "shell open with arguments":
                 (settings(FileToRun="Manual.pdf /page=3", ShellExec="1"),
                  "shell-open-with-arguments"),
+            "the launcher itself": (settings(FileToRun="Start /x"), "starts-itself"),
+            "the launcher itself, through the shell":
+                (settings(FileToRun="start.EXE", ShellExec="1"), "starts-itself"),
         }
         for name, (content, code) in layouts.items():
             with self.subTest(layout=name):
@@ -803,6 +973,9 @@ class CheckerAgreesTest(unittest.TestCase):
             "autorun lines in the settings file":
                 ("[autorun]\r\nopen=Start.exe\r\n" + settings(FileToRun="Setup Files\\Setup.exe"),
                  None, "autorun-lines-in-settings"),
+            "unquoted, the first word names the launcher":
+                (settings(FileToRun="Start Here\\Install.exe /S"),
+                 lambda media: media.add_program("CD/Start Here/Install.exe"), "launcher-found-first"),
             "UTF-8 settings file without a byte-order mark":
                 ("; Handbücher\r\n" + settings(FileToRun="Setup Files\\Setup.exe"), None,
                  "settings-utf8-without-bom"),
@@ -820,6 +993,9 @@ class CheckerAgreesTest(unittest.TestCase):
                 report, record = self.check_and_launch(media, expected=1)
                 self.assertEqual(report["exitCode"], 1, report["findings"])
                 self.assertIn(code, [finding["code"] for finding in report["findings"]])
+                if code == "launcher-found-first":
+                    # The line the checker predicts is the one the program got.
+                    self.assertEqual(record.command_line, report["request"]["commandLine"])
 
     def test_folder_names_outside_the_code_page(self):
         for label, name in FOREIGN_NAMES.items():

@@ -18,6 +18,7 @@
 #include "settings/launch_settings.h"
 #include "settings/settings_reader.h"
 #include "startup/launch_request.h"
+#include "startup/program_choice.h"
 
 namespace {
 
@@ -77,6 +78,46 @@ bool HasProgramExtension(const std::string& path) {
   std::string extension = Lower(Str(ExtensionPart(View(path))));
   return extension == ".exe" || extension == ".com" || extension == ".bat" ||
          extension == ".cmd";
+}
+
+// The path with "." and ".." resolved, as Windows makes a path full.
+std::string ResolvedPath(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(start, end - start);
+    if (part == ".." && parts.size() > 1) {
+      parts.pop_back();
+    } else if (part != "." && part != "..") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string joined;
+  for (size_t i = 0; i < parts.size(); ++i) joined += (i ? "\\" : "") + parts[i];
+  return joined;
+}
+
+// Where Windows would find a program name, seen on the media: beside the
+// launcher. The launcher's own path counts as the launcher even before it is
+// put there.
+struct MediaFinder {
+  const std::string* launcherPath;
+  MediaAccess* media;
+};
+
+CandidateFile FindOnMedia(void* context, const char* name, const char* extension) {
+  const MediaFinder& finder = *static_cast<const MediaFinder*>(context);
+  std::string candidate = name;
+  if (extension && AddsExtension(View(candidate))) candidate += extension;
+  std::string path = ResolvedPath(BesideLauncher(*finder.launcherPath, candidate));
+  if (SamePathText(View(path), View(ResolvedPath(*finder.launcherPath)))) {
+    return CandidateFile::Launcher;
+  }
+  return finder.media->Find(path).kind == EntryKind::File ? CandidateFile::Other
+                                                          : CandidateFile::Missing;
 }
 
 struct ProgramLookup {
@@ -451,7 +492,7 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
   switch (request.mode) {
     case LaunchMode::FolderBrowse: {
       report.mode = "FolderBrowse";
-      report.call = "ShellExecuteA";
+      report.call = "ShellExecuteExA";
       report.file = Str(request.file);
       report.hasParameters = true;
       report.parameters = Str(request.parameters);
@@ -478,7 +519,7 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
     }
     case LaunchMode::ShellOpen: {
       report.mode = "ShellOpen";
-      report.call = "ShellExecuteA";
+      report.call = "ShellExecuteExA";
       report.file = Str(request.file);
       report.target = BesideLauncher(report.launcherPath, report.file);
       EntryFacts facts = media.Find(report.target);
@@ -594,7 +635,27 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
       !DecideLaunchRequest(View(launcherPath), settings, request)) {
     return report;
   }
+  // The commandLine as written, for the message below.
+  std::string written = Str(request.commandLine);
+  MediaFinder finder{&launcherPath, &media};
+  if (!AvoidSelfStart(request, ProgramFinder{FindOnMedia, &finder})) return report;
   DescribeRequest(report, request, media);
+  if (request.namesLauncher) {
+    Say(report, Severity::Error, "starts-itself",
+        "The request names the launcher itself (" + report.target + "): Windows would start "
+        "it again, and it would read the same settings and do the same, without end. So the "
+        "launcher starts nothing. Name your own program" +
+            (report.mode == "ProcessStart" ? ", in quotation marks when its path has a blank."
+                                           : "."));
+  } else if (request.programQuoted) {
+    std::string program = ProgramOf(report.commandLine);
+    Warn(report, "launcher-found-first",
+         "FileToRun is not quoted, and Windows tries \"" + written.substr(0, written.find_first_of(" \t")) +
+             "\" (and .exe) first, which is the launcher itself. The launcher passes over "
+             "itself and starts \"" + program + "\" with the rest of the line as its "
+             "arguments. Quote it yourself, so that every program that reads the file agrees: "
+             "FileToRun=" + report.commandLine);
+  }
   if (request.usesDefaultTarget && report.mode != "FolderBrowse") {
     std::string why = report.settingsState == SettingsState::Read
                           ? "FileToRun is missing or empty in " + report.settingsPath
@@ -606,7 +667,8 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
   }
   CheckAutorunFile(report, media);
 
-  if (report.targetExists == Existence::No && report.mode != "FolderBrowse") {
+  if (report.targetExists == Existence::No && report.mode != "FolderBrowse" &&
+      !request.namesLauncher) {
     Say(report, Severity::Error, "target-missing",
         "\"" + report.target + "\" does not exist: nothing would start.");
   } else if (report.targetExists == Existence::Unknown) {
@@ -716,7 +778,7 @@ std::string FormatReport(const CheckReport& report) {
       << (report.usesDefaultTarget && report.mode != "FolderBrowse" ? " (the default target)" : "")
       << "\n";
   out << "Request:   " << report.call << "\n";
-  if (report.call == "ShellExecuteA") {
+  if (report.call == "ShellExecuteExA") {
     out << "  verb:              open\n";
     out << "  file:              " << report.file << "\n";
     out << "  parameters:        " << (report.hasParameters ? report.parameters : "(none)")
@@ -764,7 +826,7 @@ std::string FormatReportJson(const CheckReport& report) {
     values[value.key] = entry;
   }
   json request = {{"call", report.call}};
-  if (report.call == "ShellExecuteA") {
+  if (report.call == "ShellExecuteExA") {
     request["verb"] = "open";
     request["file"] = AnsiToUtf8(report.file);
     request["parameters"] =

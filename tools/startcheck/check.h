@@ -86,7 +86,7 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media);
 
 /// The version of the JSON report's layout (docs/startcheck.schema.json); it
 /// changes whenever a key does.
-constexpr int kReportSchemaVersion = 1;
+constexpr int kReportSchemaVersion = 2;
 
 std::string FormatReport(const CheckReport& report);
 /// The report as one JSON object, in UTF-8.

@@ -1,6 +1,7 @@
 // A launch request naming "!fault-at-launch" faults before the request is
 // made; a command line holding "!process-error=N" is refused as Windows
-// refuses a process start, with error N, and nothing is started.
+// refuses a process start, with error N, and nothing is started; one holding
+// "!fault-in-thread" has another thread fault just before the request.
 #define ShellOpen RealShellOpen
 #define StartProcess RealStartProcess
 #include "platform/windows/launch.cpp"
@@ -16,6 +17,7 @@ void ShellOpen(const char* file, const char* parameters, const char* directory) 
 
 uint32_t StartProcess(char* commandLine, const char* currentDirectory) {
   if (Contains(commandLine, "!fault-at-launch")) RaiseAccessViolation();
+  if (Contains(commandLine, "!fault-in-thread")) FaultInAnotherThread();
   constexpr char kMarker[] = "!process-error=";
   if (const char* marker = Find(commandLine, kMarker)) {
     uint32_t error = 0;
