@@ -20,8 +20,11 @@ import re
 import shutil
 import subprocess
 import sys
+import threading
 import time
 import unittest
+from collections import Counter
+from concurrent.futures import ThreadPoolExecutor
 
 from wine_prefix import WinePrefix, wine_loader, windows_path
 
@@ -78,21 +81,25 @@ class Wine(WinePrefix):
         super().__init__("start-e2e", "explorer.exe=n;winemenubuilder.exe=d",
                          prepare=recorder_as_explorer)
         self.runs = 0
+        self.lock = threading.Lock()
 
     def runs_of(self, record_file):
         """The number of the run that wrote `record_file`."""
         return int(re.search(r"record-(\d+)\.txt$", record_file).group(1))
 
     def run(self, program, arguments=(), cwd=None, extra_env=None):
-        """Runs a program: (exit code, record file, what Wine wrote to stderr)."""
-        self.runs += 1
-        record_file = os.path.join(self.root, f"record-{self.runs}.txt")
+        """Runs a program: (exit code, record file, what Wine wrote to stderr).
+        Several may run at once (the soak run)."""
+        with self.lock:
+            self.runs += 1
+            run = self.runs
+        record_file = os.path.join(self.root, f"record-{run}.txt")
         env = dict(self.env, START_RECORD=windows_path(record_file))
         # START_E2E_WINEDEBUG: Wine's channels for every run, to see why one failed.
         env["WINEDEBUG"] = os.environ.get("START_E2E_WINEDEBUG", env["WINEDEBUG"])
         env.update(extra_env or {})
         # A file, not a pipe: processes the launcher starts may hold it open.
-        log_file = os.path.join(self.root, f"wine-{self.runs}.log")
+        log_file = os.path.join(self.root, f"wine-{run}.log")
         with open(log_file, "wb") as log:
             finished = subprocess.run(self.command(program, *arguments), env=env,
                                       cwd=cwd or self.root, timeout=60 * SLOWER,
@@ -1108,7 +1115,60 @@ class CheckerAgreesTest(unittest.TestCase):
                 self.assertTrue(report["target"]["exists"])
 
 
+def _spin(seconds):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        pass
+
+
+def soak(runs, parallel):
+    """The launcher's three modes, `runs` launches in all, `parallel` at once,
+    with every core kept busy besides, each run's log with Wine's exception
+    and debug-string channels. An exit code other than 0 is shown with what
+    Wine said. Returns the process's exit status."""
+    import multiprocessing
+    global wine
+    wine = Wine()
+    modes = ["", settings(ShellExec="1"), settings(BrowseForFolder="1")]
+    folders = []
+    for index in range(parallel * len(modes)):
+        media = Media()
+        media.write_settings(modes[index % len(modes)])
+        folders.append(media)
+    load = [multiprocessing.Process(target=_spin, args=(3600,)) for _ in range(os.cpu_count())]
+    for process in load:
+        process.start()
+    codes = Counter()
+    strange = []
+
+    def one(index):
+        media = folders[index % len(folders)]
+        code, _, log = wine.run(media.launcher, cwd=media.elsewhere,
+                                extra_env={"WINEDEBUG": "-all,+seh,+debugstr"})
+        return index, code, log
+
+    began = time.monotonic()
+    try:
+        with ThreadPoolExecutor(parallel) as pool:
+            for index, code, log in pool.map(one, range(runs)):
+                codes[code] += 1
+                if code != 0:
+                    strange.append((index, code, log[-4000:]))
+    finally:
+        for process in load:
+            process.terminate()
+        wine.close()
+    print(f"soak: {runs} launches, {parallel} at once, every core loaded, "
+          f"{time.monotonic() - began:.0f} s; exit codes: {dict(codes)}")
+    for index, code, log in strange:
+        print(f"--- launch {index}: exit code {code}; Wine said:\n{log}")
+    return 1 if strange else 0
+
+
 if __name__ == "__main__":
+    # --soak RUNS [PARALLEL]: the soak run instead of the tests.
+    if len(sys.argv) >= 3 and sys.argv[1] == "--soak":
+        sys.exit(soak(int(sys.argv[2]), int(sys.argv[3]) if len(sys.argv) > 3 else 4))
     for program in (START_EXE, RECORDER_EXE, HOOKED_START_EXE, PLANTED_DLL, STARTCHECK_EXE):
         if not os.path.isfile(program):
             sys.exit("START_EXE, RECORDER_EXE, HOOKED_START_EXE, PLANTED_DLL and STARTCHECK_EXE "

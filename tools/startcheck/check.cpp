@@ -111,7 +111,7 @@ struct MediaFinder {
 CandidateFile FindOnMedia(void* context, const char* name, const char* extension) {
   const MediaFinder& finder = *static_cast<const MediaFinder*>(context);
   std::string candidate = name;
-  if (extension && AddsExtension(View(candidate))) candidate += extension;
+  if (extension != nullptr && AddsExtension(View(candidate))) candidate += extension;
   std::string path = ResolvedPath(BesideLauncher(*finder.launcherPath, candidate));
   if (SamePathText(View(path), View(ResolvedPath(*finder.launcherPath)))) {
     return CandidateFile::Launcher;
