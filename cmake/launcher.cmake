@@ -50,9 +50,9 @@ set(START_ICON "" CACHE FILEPATH
   "An .ico file for the launcher's icon (MAINICON); empty: the icon drawn by res/make_icon.py")
 set(START_COMPANY "" CACHE STRING
   "CompanyName in the version information; left out when empty")
-set(START_PRODUCT "" CACHE STRING "ProductName in the version information")
+set(START_PRODUCT "" CACHE STRING "ProductName in the version information; empty: Start")
 set(START_DESCRIPTION "" CACHE STRING
-  "FileDescription in the version information (Explorer shows it as the file's description)")
+  "FileDescription in the version information (Explorer and Task Manager show it); empty: Start launcher")
 set(START_VERSION "" CACHE STRING
   "File and product version, like 1.2.3 or 1.2.3.4 (missing parts are 0); empty: the project's version")
 set(START_COPYRIGHT "" CACHE STRING
@@ -122,6 +122,17 @@ set(launcher_copyright "${START_COPYRIGHT}")
 if(launcher_copyright STREQUAL "")
   set(launcher_copyright "Copyright (c) the Start launcher authors, MIT License")
 endif()
+# Explorer and Task Manager name a program by these two. Windows' installer
+# detection reads them as it reads the file name, so the defaults keep clear
+# of its words.
+set(launcher_description "${START_DESCRIPTION}")
+if(launcher_description STREQUAL "")
+  set(launcher_description "Start launcher")
+endif()
+set(launcher_product "${START_PRODUCT}")
+if(launcher_product STREQUAL "")
+  set(launcher_product "Start")
+endif()
 
 if(NOT launcher_version MATCHES "^[0-9]+(\\.[0-9]+)?(\\.[0-9]+)?(\\.[0-9]+)?$")
   message(FATAL_ERROR "START_VERSION \"${START_VERSION}\" is not a version like 1.2.3 or 1.2.3.4")
@@ -148,11 +159,11 @@ string(REPLACE ";" "," LAUNCHER_RC_VERSION "${LAUNCHER_RC_VERSION}")
 set(LAUNCHER_RC_STRINGS "")
 foreach(field IN ITEMS
     "CompanyName=${START_COMPANY}"
-    "FileDescription=${START_DESCRIPTION}"
+    "FileDescription=${launcher_description}"
     "FileVersion=${launcher_version}"
     "InternalName=${START_LAUNCHER_NAME}"
     "OriginalFilename=${START_LAUNCHER_NAME}.exe"
-    "ProductName=${START_PRODUCT}"
+    "ProductName=${launcher_product}"
     "ProductVersion=${launcher_version}"
     "LegalCopyright=${launcher_copyright}")
   string(FIND "${field}" "=" equals)
