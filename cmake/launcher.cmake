@@ -273,7 +273,7 @@ else()
   set(x86_selection)
   foreach(test_class ProcessStartTest ShellTest ExplorerFolderTest ForeignFolderTest ElevationTest
                      FaultTest PlantedDllTest DllLoadTest DoubleByteTest SettingsFileTest
-                     CheckerAgreesTest)
+                     ManifestTest CheckerAgreesTest)
     list(APPEND x86_selection -k ${test_class})
   endforeach()
   add_test(NAME wine_end_to_end
