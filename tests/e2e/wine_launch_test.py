@@ -808,6 +808,25 @@ class ManifestTest(unittest.TestCase):
         self.assertTrue([line for line in target if "loading manifest file" in line and
                          beside_target in line.lower()], target)
 
+    def test_named_setup_it_starts_without_rights_and_the_checker_reads_why(self):
+        # Without its manifest the 32-bit launcher would be elevated by
+        # installer detection for this name (an elevation Wine does not make).
+        media = Media(launcher="Setup.exe", target="Setup.exe")
+        finished = subprocess.run(wine.command(STARTCHECK_EXE, windows_path(media.launcher),
+                                               "--json"),
+                                  env=wine.env, cwd=media.cd, capture_output=True, timeout=60)
+        report = validated(finished.stdout)
+        self.assertEqual(report["exitCode"], finished.returncode)
+        codes = [finding["code"] for finding in report["findings"]]
+        self.assertEqual([code for code in codes if code.startswith("launcher-")], [], codes)
+        # The default target of that name, a 32-bit program without a level,
+        # is one installer detection would elevate, and the checker says so.
+        self.assertEqual("installer-detection" in codes, IS_X86, codes)
+        records = media.launch(cwd=media.cd)
+        self.assertEqual(len(records), 1, records)
+        self.assertTrue(same_path(records[0].program, windows_path(media.default_target)),
+                        records[0])
+
 
 class CheckerAgreesTest(unittest.TestCase):
     """startcheck.exe, run under Wine on the same folder, names the request the

@@ -8,6 +8,7 @@ stops the configure with a clear message.
 Usage: check_branding.py CMAKE SOURCE_DIR TOOLCHAIN_FILE GENERATOR
 """
 
+import json
 import os
 import re
 import shutil
@@ -26,6 +27,8 @@ DEFAULT_COPYRIGHT = "Copyright (c) the Start launcher authors, MIT License"
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 OPTIONS = ("START_LAUNCHER_NAME", "START_ICON", "START_COMPANY", "START_PRODUCT",
            "START_DESCRIPTION", "START_VERSION", "START_COPYRIGHT", "START_EXECUTION_LEVEL")
+# The checker built by the native preset, which reads a launcher's own image.
+HOST_STARTCHECK = os.path.join(SOURCE_DIR, "build", "native", "startcheck")
 
 # Quotation marks, backslashes, a semicolon and a non-ASCII sign all have to
 # reach Explorer unchanged.
@@ -322,6 +325,20 @@ class Branding(unittest.TestCase):
         self.assertEqual(execution_level(self.levels["requireAdministrator"]),
                          "requireAdministrator")
         self.assertIsNone(execution_level(self.levels["none"]))
+
+    def test_the_checker_reads_the_level_of_the_launcher_itself(self):
+        if not os.path.isfile(HOST_STARTCHECK):
+            self.skipTest(f"no checker built for this host at {HOST_STARTCHECK}")
+        for level, launcher in (("asInvoker", self.plain), *self.levels.items()):
+            with self.subTest(level=level):
+                done = subprocess.run([HOST_STARTCHECK, launcher, "--json"], capture_output=True,
+                                      timeout=60)
+                codes = [finding["code"] for finding in json.loads(done.stdout)["findings"]]
+                # A 64-bit launcher is never elevated by installer detection,
+                # whatever its name; one that asks for the rights is told so.
+                self.assertNotIn("launcher-name-elevates", codes)
+                self.assertEqual("launcher-asks-for-rights" in codes,
+                                 level == "requireAdministrator", codes)
 
     def test_bad_levels_are_refused(self):
         for level, said in self.level_refusals.items():
