@@ -2,7 +2,8 @@
 # What a launch costs: Start.exe's default launch (no settings file) against a
 # bare program that makes the same CreateProcessA call and nothing else, both
 # under Wine. Reports the median wall times and their ratio, the DLLs each
-# process loads, and the bytes of each build beside its icon images.
+# process loads, and the bytes of each build beside its icon images, version
+# information and manifest.
 #
 #   bench/launch_cost.sh
 #
@@ -218,23 +219,13 @@ echo "  ratio launcher/bare: $ratio ($ratio_verdict, target: at most $max_ratio)
 echo "  ratio of each round's medians: ${round_ratios//,/ }"
 
 # --- Sizes -------------------------------------------------------------------
-say "Bytes beside the icon images and the version information"
+say "Bytes beside the resources (icon, version information, manifest)"
 size_lines=()
 for arch in x64 x86; do
   exe=$repo/build/windows-$arch/Start.exe
   [[ -f $exe ]] || continue
-  total=$(stat -c %s "$exe")
-  # RT_ICON is resource type 3 and RT_VERSION 16; wrestool lists each
-  # resource with its size.
-  resource_bytes() {
-    wrestool -l "$exe" | awk -v type="--type=$1 " 'index($0, type) {
-      if (match($0, /size=[0-9]+/)) sum += substr($0, RSTART + 5, RLENGTH - 5) }
-      END { print sum + 0 }'
-  }
-  icons=$(resource_bytes 3)
-  version=$(resource_bytes 16)
-  line=$(printf '%s: %d bytes beside the icon images and version information (file %d, icon images %d, version %d)' \
-    "$arch" $((total - icons - version)) "$total" "$icons" "$version")
+  # The build check's own figure, so that the two never differ.
+  line="$arch: $(python3 "$repo/tests/tools/check_build.py" --sizes "$exe")"
   echo "  $line"
   size_lines+=("$line")
 done

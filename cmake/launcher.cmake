@@ -1,5 +1,5 @@
 # The Windows launcher, Start.exe: no C or C++ runtime, KERNEL32.dll as its
-# only import, the GUI subsystem, and the icon.
+# only import, the GUI subsystem, the icon and the application manifest.
 enable_language(RC)
 
 set(FREESTANDING_FLAGS
@@ -52,13 +52,21 @@ set(START_ICON "" CACHE FILEPATH
   "An .ico file for the launcher's icon (MAINICON); empty: the icon drawn by res/make_icon.py")
 set(START_COMPANY "" CACHE STRING
   "CompanyName in the version information; left out when empty")
-set(START_PRODUCT "" CACHE STRING "ProductName in the version information")
+set(START_PRODUCT "" CACHE STRING "ProductName in the version information; empty: Start")
 set(START_DESCRIPTION "" CACHE STRING
-  "FileDescription in the version information (Explorer shows it as the file's description)")
+  "FileDescription in the version information (Explorer and Task Manager show it); empty: Start launcher")
 set(START_VERSION "" CACHE STRING
   "File and product version, like 1.2.3 or 1.2.3.4 (missing parts are 0); empty: the project's version")
 set(START_COPYRIGHT "" CACHE STRING
   "LegalCopyright in the version information; empty: the launcher's own copyright and license")
+set(START_EXECUTION_LEVEL "asInvoker" CACHE STRING
+  "The rights the manifest asks for: asInvoker (no prompt for the launcher, whatever its name), \
+highestAvailable or requireAdministrator (Windows asks before the launcher starts, and what it \
+starts inherits the rights), or none: no manifest at all, the classic launcher, which Windows' \
+installer detection elevates when it is 32-bit and named Setup.exe (or its version strings say \
+setup, install or update), and what it starts then inherits the rights")
+set(launcher_execution_levels asInvoker highestAvailable requireAdministrator none)
+set_property(CACHE START_EXECUTION_LEVEL PROPERTY STRINGS ${launcher_execution_levels})
 
 if(START_LAUNCHER_NAME STREQUAL "")
   message(FATAL_ERROR "START_LAUNCHER_NAME is empty")
@@ -67,6 +75,10 @@ elseif(START_LAUNCHER_NAME MATCHES "\\.[Ee][Xx][Ee]$")
 elseif(START_LAUNCHER_NAME MATCHES "[<>:\"/|?*\\\\]|[. ]$")
   message(FATAL_ERROR "START_LAUNCHER_NAME \"${START_LAUNCHER_NAME}\" is not a Windows file "
                       "name: it holds one of < > : \" / \\ | ? * or ends in a dot or blank")
+endif()
+if(NOT START_EXECUTION_LEVEL IN_LIST launcher_execution_levels)
+  message(FATAL_ERROR "START_EXECUTION_LEVEL \"${START_EXECUTION_LEVEL}\" is none of asInvoker, "
+                      "highestAvailable, requireAdministrator and none (the letter case counts)")
 endif()
 
 # A string literal for windres, which takes "" for a quotation mark and reads
@@ -112,6 +124,17 @@ set(launcher_copyright "${START_COPYRIGHT}")
 if(launcher_copyright STREQUAL "")
   set(launcher_copyright "Copyright (c) the Start launcher authors, MIT License")
 endif()
+# Explorer and Task Manager name a program by these two. Windows' installer
+# detection reads them as it reads the file name, so the defaults keep clear
+# of its words.
+set(launcher_description "${START_DESCRIPTION}")
+if(launcher_description STREQUAL "")
+  set(launcher_description "Start launcher")
+endif()
+set(launcher_product "${START_PRODUCT}")
+if(launcher_product STREQUAL "")
+  set(launcher_product "Start")
+endif()
 
 if(NOT launcher_version MATCHES "^[0-9]+(\\.[0-9]+)?(\\.[0-9]+)?(\\.[0-9]+)?$")
   message(FATAL_ERROR "START_VERSION \"${START_VERSION}\" is not a version like 1.2.3 or 1.2.3.4")
@@ -138,11 +161,11 @@ string(REPLACE ";" "," LAUNCHER_RC_VERSION "${LAUNCHER_RC_VERSION}")
 set(LAUNCHER_RC_STRINGS "")
 foreach(field IN ITEMS
     "CompanyName=${START_COMPANY}"
-    "FileDescription=${START_DESCRIPTION}"
+    "FileDescription=${launcher_description}"
     "FileVersion=${launcher_version}"
     "InternalName=${START_LAUNCHER_NAME}"
     "OriginalFilename=${START_LAUNCHER_NAME}.exe"
-    "ProductName=${START_PRODUCT}"
+    "ProductName=${launcher_product}"
     "ProductVersion=${launcher_version}"
     "LegalCopyright=${launcher_copyright}")
   string(FIND "${field}" "=" equals)
@@ -155,9 +178,27 @@ foreach(field IN ITEMS
   endif()
 endforeach()
 
+# The application manifest. With a requested execution level Windows runs
+# the launcher with the rights asked for, whatever its name: no installer
+# detection, no file and registry virtualization, no "might not have
+# installed correctly" from the Program Compatibility Assistant. And an
+# embedded manifest wins over a Start.exe.manifest put beside the launcher.
+# The supported systems spare it the Vista-era compatibility behaviour of
+# later Windows. Nothing else: an activeCodePage would turn every ANSI call,
+# the settings read among them, into UTF-8.
+set(LAUNCHER_RC_MANIFEST "")
+set(launcher_rc_depends ${ICON_FILE})
+if(NOT START_EXECUTION_LEVEL STREQUAL "none")
+  set(launcher_manifest ${CMAKE_CURRENT_BINARY_DIR}/res/launcher.manifest)
+  configure_file(res/launcher.manifest.in ${launcher_manifest} @ONLY NEWLINE_STYLE LF)
+  launcher_rc_string(manifest_file "${launcher_manifest}")
+  set(LAUNCHER_RC_MANIFEST "1 24 ${manifest_file}  // CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST")
+  list(APPEND launcher_rc_depends ${launcher_manifest})
+endif()
+
 set(LAUNCHER_RC ${CMAKE_CURRENT_BINARY_DIR}/res/launcher.rc)
 configure_file(res/launcher.rc.in ${LAUNCHER_RC} @ONLY)
-set_source_files_properties(${LAUNCHER_RC} PROPERTIES OBJECT_DEPENDS ${ICON_FILE})
+set_source_files_properties(${LAUNCHER_RC} PROPERTIES OBJECT_DEPENDS "${launcher_rc_depends}")
 
 # add_launcher(<target> <platform sources>...): a launcher (Start.exe, or
 # START_LAUNCHER_NAME.exe) from the core and the given platform modules.
@@ -216,10 +257,10 @@ target_link_options(planted PRIVATE -static)
 add_executable(profile_dump tests/tools/profile_dump.cpp)
 target_link_options(profile_dump PRIVATE -static)
 
-# Build checks: imports, subsystem, icon, size.
+# Build checks: imports, subsystem, icon, manifest, size.
 add_test(NAME build_check
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/tools/check_build.py
-          $<TARGET_FILE:Start> ${CMAKE_OBJDUMP})
+          $<TARGET_FILE:Start> ${CMAKE_OBJDUMP} ${START_EXECUTION_LEVEL})
 
 # The real launcher under Wine, in each build. The 32-bit Wine runs under qemu
 # here (about a second a program), so the x86 build leaves out the 200
@@ -234,7 +275,7 @@ else()
   set(x86_selection)
   foreach(test_class ProcessStartTest ShellTest ExplorerFolderTest ForeignFolderTest ElevationTest
                      FaultTest PlantedDllTest DllLoadTest DoubleByteTest SettingsFileTest
-                     CheckerAgreesTest SelfStartTest ShellHandOverTest)
+                     ManifestTest CheckerAgreesTest SelfStartTest ShellHandOverTest)
     list(APPEND x86_selection -k ${test_class})
   endforeach()
   add_test(NAME wine_end_to_end

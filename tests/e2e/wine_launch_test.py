@@ -916,6 +916,88 @@ class ShellHandOverTest(unittest.TestCase):
                 self.assertEqual(kinds[:2], ["com", "shell"], log[-3000:])
                 self.assertEqual(int(events[0][2], 16), 0x6)
                 self.assertTrue(int(events[1][2], 16) & 0x100, events[1])
+class ManifestTest(unittest.TestCase):
+    """Windows reads a program's manifest as it creates its process: the one
+    embedded as resource 1, and only where there is none a Start.exe.manifest
+    beside the program, which anyone can put on copied media. Wine's +actctx
+    channel shows which it read."""
+
+    # Beside the launcher: a level it does not ask for, and an assembly that
+    # exists nowhere. Beside the started program, which embeds no manifest, a
+    # harmless one: Wine reads that, so a read of the other would show too.
+    PLANTED = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\r\n'
+               '<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">'
+               '<assemblyIdentity type="win32" name="{name}" version="1.0.0.0"/>{extra}'
+               '<trustInfo xmlns="urn:schemas-microsoft-com:asm.v3"><security>'
+               '<requestedPrivileges><requestedExecutionLevel level="{level}" uiAccess="false"/>'
+               '</requestedPrivileges></security></trustInfo></assembly>\r\n')
+    BOGUS_DEPENDENCY = ('<dependency><dependentAssembly><assemblyIdentity type="win32" '
+                        'name="Planted.Nowhere" version="6.6.6.6" processorArchitecture="*"/>'
+                        '</dependentAssembly></dependency>')
+
+    def process_lines(self, wine_log, program):
+        """The +actctx lines of the process that looked for its manifest in
+        `program`'s own image, with Wine's doubled backslashes undone."""
+        lines = wine_log.replace("\\\\", "\\").splitlines()
+        looked = re.compile(r'^([0-9a-f]+):trace:actctx:get_manifest_in_module looking for res '
+                            r'#0001 in module \S+ L"([^"]+)"$')
+        threads = [m.group(1) for m in map(looked.match, lines)
+                   if m and same_path(m.group(2), program)]
+        self.assertEqual(len(threads), 1, f"{program} looked for its manifest {len(threads)} "
+                         f"times: {wine_log[-4000:]}")
+        return [line for line in lines if line.startswith(threads[0] + ":")]
+
+    def test_the_embedded_manifest_is_read_and_one_beside_the_launcher_is_not(self):
+        media = Media()
+        planted = {media.launcher: ("Planted.Beside.Launcher", self.BOGUS_DEPENDENCY,
+                                    "requireAdministrator"),
+                   media.default_target: ("Planted.Beside.Target", "", "asInvoker")}
+        for program, (name, extra, level) in planted.items():
+            with open(program + ".manifest", "w") as file:
+                file.write(self.PLANTED.format(name=name, extra=extra, level=level))
+        records = media.launch(extra_env={"WINEDEBUG": "-all,+actctx"})
+        self.assertEqual(len(records), 1, records)
+        self.assertTrue(same_path(records[0].program, windows_path(media.default_target)),
+                        records[0])
+        # The started program writes its lines to the same log after the
+        # launcher has ended; it has written them all once it has recorded.
+        with open(os.path.join(wine.root, f"wine-{wine.runs}.log"), "rb") as file:
+            wine_log = file.read().decode("utf-8", "replace")
+
+        launcher = self.process_lines(wine_log, windows_path(media.launcher))
+        found = next(i for i, line in enumerate(launcher) if "get_manifest_in_module" in line)
+        # Parsed from the image: a manifest loaded from no file.
+        self.assertIn("parse_manifest parsing manifest loaded from (null)", launcher[found + 1])
+        self.assertEqual([line for line in launcher if "associated_manifest" in line or
+                          "manifest_file" in line], [])
+        log = wine_log.replace("\\\\", "\\").lower()
+        self.assertNotIn(windows_path(media.launcher).lower() + ".manifest", log)
+        self.assertNotIn("planted.beside.launcher", log)
+        self.assertNotIn("planted.nowhere", log)
+        # Where no manifest is embedded, Wine does read the planted one.
+        target = self.process_lines(wine_log, windows_path(media.default_target))
+        beside_target = windows_path(media.default_target).lower() + ".manifest"
+        self.assertTrue([line for line in target if "loading manifest file" in line and
+                         beside_target in line.lower()], target)
+
+    def test_named_setup_it_starts_without_rights_and_the_checker_reads_why(self):
+        # Without its manifest the 32-bit launcher would be elevated by
+        # installer detection for this name (an elevation Wine does not make).
+        media = Media(launcher="Setup.exe", target="Setup.exe")
+        finished = subprocess.run(wine.command(STARTCHECK_EXE, windows_path(media.launcher),
+                                               "--json"),
+                                  env=wine.env, cwd=media.cd, capture_output=True, timeout=60)
+        report = validated(finished.stdout)
+        self.assertEqual(report["exitCode"], finished.returncode)
+        codes = [finding["code"] for finding in report["findings"]]
+        self.assertEqual([code for code in codes if code.startswith("launcher-")], [], codes)
+        # The default target of that name, a 32-bit program without a level,
+        # is one installer detection would elevate, and the checker says so.
+        self.assertEqual("installer-detection" in codes, IS_X86, codes)
+        records = media.launch(cwd=media.cd)
+        self.assertEqual(len(records), 1, records)
+        self.assertTrue(same_path(records[0].program, windows_path(media.default_target)),
+                        records[0])
 
 
 class CheckerAgreesTest(unittest.TestCase):

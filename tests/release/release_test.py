@@ -67,11 +67,13 @@ def sums_of(folder):
         return dict(reversed(line.rstrip("\n").split("  ", 1)) for line in file)
 
 
-def size_check_figure(exe):
-    """What the build check measures beside the icon and version, and whether
-    it passed."""
+def size_check_figure(exe, build):
+    """What the build check measures beside the icon, version and manifest,
+    and whether it passed; `build` is the folder whose configuration made it."""
     objdump = "x86_64-w64-mingw32-objdump" if "x64" in exe else "i686-w64-mingw32-objdump"
-    done = subprocess.run([sys.executable, CHECK_BUILD, exe, objdump],
+    with open(os.path.join(build, "CMakeCache.txt")) as cache:
+        level = re.search(r"^START_EXECUTION_LEVEL:\w+=(.*)$", cache.read(), re.M).group(1)
+    done = subprocess.run([sys.executable, CHECK_BUILD, exe, objdump, level],
                           capture_output=True, text=True)
     return done.returncode, int(re.search(r"(\d+) beside", done.stderr).group(1))
 
@@ -299,10 +301,10 @@ class SigningTest(unittest.TestCase):
         for program in ("x64/Start.exe", "x86/Start.exe"):
             with self.subTest(program=program):
                 arch = program.split("/")[0]
-                plain_code, plain = size_check_figure(
-                    os.path.join(X64_BUILD if arch == "x64" else X86_BUILD, "Start.exe"))
+                build = X64_BUILD if arch == "x64" else X86_BUILD
+                plain_code, plain = size_check_figure(os.path.join(build, "Start.exe"), build)
                 signed_code, signed = size_check_figure(
-                    os.path.join(self.signed["pkcs12"], program))
+                    os.path.join(self.signed["pkcs12"], program), build)
                 self.assertEqual((signed_code, signed), (plain_code, plain))
 
     def test_a_wrong_password_fails_and_leaves_no_archive(self):

@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Builds branded launchers in a scratch folder and checks what Explorer would
-show: the file name, the MAINICON group and the version information. Then
-checks that a bad START_ICON stops the configure with a clear message.
+show: the file name, the MAINICON group and the version information; and what
+Windows reads before it starts one: the execution level of its manifest, or no
+manifest at all. Then checks that a bad START_ICON or START_EXECUTION_LEVEL
+stops the configure with a clear message.
 
 Usage: check_branding.py CMAKE SOURCE_DIR TOOLCHAIN_FILE GENERATOR
 """
 
+import json
 import os
 import re
 import shutil
@@ -14,15 +17,18 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import xml.etree.ElementTree as ElementTree
 import zlib
 
 CMAKE, SOURCE_DIR, TOOLCHAIN, GENERATOR = sys.argv[1:5]
 with open(os.path.join(SOURCE_DIR, "CMakeLists.txt")) as listing:
     PROJECT_VERSION = re.search(r"project\(\w+ VERSION ([0-9.]+)", listing.read()).group(1)
 DEFAULT_COPYRIGHT = "Copyright (c) the Start launcher authors, MIT License"
-RT_ICON, RT_GROUP_ICON, RT_VERSION = 3, 14, 16
+RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 OPTIONS = ("START_LAUNCHER_NAME", "START_ICON", "START_COMPANY", "START_PRODUCT",
-           "START_DESCRIPTION", "START_VERSION", "START_COPYRIGHT")
+           "START_DESCRIPTION", "START_VERSION", "START_COPYRIGHT", "START_EXECUTION_LEVEL")
+# The checker built by the native preset, which reads a launcher's own image.
+HOST_STARTCHECK = os.path.join(SOURCE_DIR, "build", "native", "startcheck")
 
 # Quotation marks, backslashes, a semicolon and a non-ASCII sign all have to
 # reach Explorer unchanged.
@@ -99,6 +105,19 @@ def main_icon(exe):
     return entries
 
 
+def execution_level(exe):
+    """The requestedExecutionLevel of the launcher's manifest (resource 1), or
+    None when it has no manifest."""
+    listing = subprocess.run(["wrestool", "-l", f"--type={RT_MANIFEST}", exe], check=True,
+                             capture_output=True, text=True).stdout
+    if not listing.strip():
+        return None
+    assembly = ElementTree.fromstring(resource(exe, RT_MANIFEST, 1))
+    asm_v3 = "{urn:schemas-microsoft-com:asm.v3}"
+    return assembly.find(f"{asm_v3}trustInfo/{asm_v3}security/{asm_v3}requestedPrivileges/"
+                         f"{asm_v3}requestedExecutionLevel").get("level")
+
+
 def version_block(data, start):
     """One VS_VERSIONINFO node at start: (key, value, children), and its end."""
     def align(position):
@@ -168,6 +187,13 @@ class Branding(unittest.TestCase):
         cls.build_with(*(f"-U{option}" for option in OPTIONS), "-DSTART_COMPANY=Acme")
         cls.company_only = cls.keep("Start.exe", "company-only")
 
+        # The other execution levels; each is only a new resource and a link.
+        cls.levels = {}
+        for level in ("requireAdministrator", "none"):
+            cls.build_with(*(f"-U{option}" for option in OPTIONS),
+                           "-DSTART_LAUNCHER_NAME=Setup", f"-DSTART_EXECUTION_LEVEL={level}")
+            cls.levels[level] = cls.keep("Setup.exe", level)
+
         # Nothing set again.
         cls.build_with(*(f"-U{option}" for option in OPTIONS))
         cls.plain = cls.keep("Start.exe", "plain")
@@ -182,8 +208,12 @@ class Branding(unittest.TestCase):
         with open(cls.icon, "rb") as f, open(cut, "wb") as out:
             out.write(f.read()[:-10])  # ends inside the second image's data
         missing = os.path.join(cls.scratch, "missing.ico")
-        cls.refusals = {path: cls.configure_error(path) for path in (png, cut, missing)}
+        cls.refusals = {path: cls.configure_error(f"-DSTART_ICON={path}")
+                        for path in (png, cut, missing)}
         cls.png, cls.cut, cls.missing = png, cut, missing
+        cls.level_refusals = {level: cls.configure_error("-USTART_ICON",
+                                                         f"-DSTART_EXECUTION_LEVEL={level}")
+                              for level in ("requireadministrator", "admin", "")}
 
     @classmethod
     def cmake(cls, *arguments):
@@ -209,10 +239,10 @@ class Branding(unittest.TestCase):
         return kept
 
     @classmethod
-    def configure_error(cls, icon):
-        """What a configure with START_ICON=icon says, on one line, or None when
-        it succeeds."""
-        done = cls.cmake("-S", SOURCE_DIR, "-B", cls.build, f"-DSTART_ICON={icon}")
+    def configure_error(cls, *options):
+        """What a configure with the options says, on one line, or None when it
+        succeeds."""
+        done = cls.cmake("-S", SOURCE_DIR, "-B", cls.build, *options)
         if done.returncode == 0:
             return None
         return " ".join(done.stderr.split())  # CMake wraps its error messages
@@ -258,18 +288,23 @@ class Branding(unittest.TestCase):
     def test_one_field_keeps_the_project_version_and_copyright(self):
         info = version_info(self.company_only)
         self.assertEqual(info["tables"], {"040904E4": {
-            "CompanyName": "Acme", "FileVersion": PROJECT_VERSION, "InternalName": "Start",
-            "OriginalFilename": "Start.exe", "ProductVersion": PROJECT_VERSION,
-            "LegalCopyright": DEFAULT_COPYRIGHT}})
+            "CompanyName": "Acme", "FileDescription": "Start launcher",
+            "FileVersion": PROJECT_VERSION, "InternalName": "Start",
+            "OriginalFilename": "Start.exe", "ProductName": "Start",
+            "ProductVersion": PROJECT_VERSION, "LegalCopyright": DEFAULT_COPYRIGHT}})
 
     # Nothing set: the project's own version and copyright.
 
     def test_defaults_carry_the_project_version_and_license(self):
         info = version_info(self.plain)
         self.assertEqual(info["tables"], {"040904E4": {
-            "FileVersion": PROJECT_VERSION, "InternalName": "Start",
-            "OriginalFilename": "Start.exe", "ProductVersion": PROJECT_VERSION,
-            "LegalCopyright": DEFAULT_COPYRIGHT}})
+            "FileDescription": "Start launcher", "FileVersion": PROJECT_VERSION,
+            "InternalName": "Start", "OriginalFilename": "Start.exe", "ProductName": "Start",
+            "ProductVersion": PROJECT_VERSION, "LegalCopyright": DEFAULT_COPYRIGHT}})
+        # Windows' installer detection reads these strings as it reads the name.
+        for key, text in info["tables"]["040904E4"].items():
+            for word in ("setup", "install", "update"):
+                self.assertNotIn(word, text.lower(), key)
         numbers = tuple(int(part) for part in PROJECT_VERSION.split("."))
         numbers += (0,) * (4 - len(numbers))
         self.assertEqual(info["file_version"], numbers)
@@ -281,6 +316,37 @@ class Branding(unittest.TestCase):
         self.assertEqual(len(drawn), 9)
         self.assertEqual(main_icon(self.plain), drawn)
         self.assertEqual(main_icon(self.company_only), drawn)
+
+    # The execution level Windows reads before the launcher starts.
+
+    def test_each_level_is_the_manifests(self):
+        self.assertEqual(execution_level(self.plain), "asInvoker")
+        self.assertEqual(execution_level(self.branded), "asInvoker")
+        self.assertEqual(execution_level(self.levels["requireAdministrator"]),
+                         "requireAdministrator")
+        self.assertIsNone(execution_level(self.levels["none"]))
+
+    def test_the_checker_reads_the_level_of_the_launcher_itself(self):
+        if not os.path.isfile(HOST_STARTCHECK):
+            self.skipTest(f"no checker built for this host at {HOST_STARTCHECK}")
+        for level, launcher in (("asInvoker", self.plain), *self.levels.items()):
+            with self.subTest(level=level):
+                done = subprocess.run([HOST_STARTCHECK, launcher, "--json"], capture_output=True,
+                                      timeout=60)
+                codes = [finding["code"] for finding in json.loads(done.stdout)["findings"]]
+                # A 64-bit launcher is never elevated by installer detection,
+                # whatever its name; one that asks for the rights is told so.
+                self.assertNotIn("launcher-name-elevates", codes)
+                self.assertEqual("launcher-asks-for-rights" in codes,
+                                 level == "requireAdministrator", codes)
+
+    def test_bad_levels_are_refused(self):
+        for level, said in self.level_refusals.items():
+            with self.subTest(level=level):
+                self.assertIsNotNone(said, f"the configure with START_EXECUTION_LEVEL={level!r} "
+                                     "succeeded")
+                self.assertIn(f'START_EXECUTION_LEVEL "{level}" is none of asInvoker, '
+                              "highestAvailable, requireAdministrator and none", said)
 
     # Bad icons stop the configure.
 

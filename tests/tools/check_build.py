@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
-"""Checks a built Start.exe: what it imports, its subsystem, its icon and its
-size beside the icon images and the version information, which the media
-author chooses, and beside an Authenticode signature.
+"""Checks a built Start.exe: what it imports, its subsystem, its icon, its
+manifest, and its size beside its resources (the icon, the version
+information and the manifest, which the media author chooses) and beside an
+Authenticode signature.
 
-Usage: check_build.py START_EXE OBJDUMP
+Usage: check_build.py START_EXE OBJDUMP EXECUTION_LEVEL
+       check_build.py --sizes START_EXE   (the size line alone)
+EXECUTION_LEVEL is the build's START_EXECUTION_LEVEL (none: no manifest).
 """
 
 import os
@@ -13,11 +16,31 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import xml.etree.ElementTree as ElementTree
 
-START_EXE, OBJDUMP = sys.argv[1], sys.argv[2]
-SIZE_BUDGET = 12 * 1024  # bytes of code, data, headers and resource tables
+if len(sys.argv) == 3 and sys.argv[1] == "--sizes":  # the figure alone, for the benchmark
+    START_EXE, OBJDUMP, EXECUTION_LEVEL = sys.argv[2], "", ""
+else:
+    START_EXE, OBJDUMP, EXECUTION_LEVEL = sys.argv[1:4]
+SIZE_BUDGET = 12 * 1024  # bytes of code, constants, import tables and headers
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 SECURITY_DIRECTORY = 4  # the Authenticode signature, appended to the file
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
+SUPPORTED_OS = {
+    "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  # Windows 7
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  # Windows 8
+    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  # Windows 8.1
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  # Windows 10 and 11
+}
+# Everything the manifest may hold. Any other element would change how the
+# launcher runs: activeCodePage its ANSI calls, dpiAware or longPathAware
+# what Windows does for it, a dependency the DLLs it loads.
+MANIFEST_ELEMENTS = {ASM_V1 + "assembly", ASM_V3 + "trustInfo", ASM_V3 + "security",
+                     ASM_V3 + "requestedPrivileges", ASM_V3 + "requestedExecutionLevel",
+                     COMPATIBILITY + "compatibility", COMPATIBILITY + "application",
+                     COMPATIBILITY + "supportedOS"}
 
 
 def resources(exe=START_EXE):
@@ -42,15 +65,41 @@ def signature_size(image):
     return struct.unpack_from("<II", image, directories + 8 * SECURITY_DIRECTORY)[1]
 
 
+def resource_section_size(image):
+    """Bytes the resource section takes in the file: its data, its tables and
+    the padding to the file's 512-byte blocks."""
+    header = struct.unpack_from("<I", image, 0x3C)[0]
+    sections, optional_size = struct.unpack_from("<H", image, header + 6)[0], \
+        struct.unpack_from("<H", image, header + 20)[0]
+    table = header + 24 + optional_size
+    for index in range(sections):
+        name, _, _, raw_size = struct.unpack_from("<8sIII", image, table + 40 * index)
+        if name.rstrip(b"\0") == b".rsrc":
+            return raw_size
+    return 0
+
+
 def size_beside_resources(exe):
-    """(file size, icon image bytes, version bytes, the rest), the rest being
-    what the budget covers."""
+    """(file size, icon image bytes, version bytes, manifest bytes, resource
+    section bytes, the rest), the rest being what the budget covers: code,
+    constants, import tables and headers. The resources are the media
+    author's to choose (a branded build brings its own icon and version
+    information) and are reported beside it."""
     with open(exe, "rb") as file:
         image = file.read()
     sizes = resources(exe)
-    icons = sum(size for kind, _, size in sizes if kind == RT_ICON)
-    version = sum(size for kind, _, size in sizes if kind == RT_VERSION)
-    return len(image), icons, version, len(image) - signature_size(image) - icons - version
+    icons, version, manifest = (sum(size for kind, _, size in sizes if kind == wanted)
+                                for wanted in (RT_ICON, RT_VERSION, RT_MANIFEST))
+    section = resource_section_size(image)
+    return (len(image), icons, version, manifest, section,
+            len(image) - signature_size(image) - section)
+
+
+def size_line(exe):
+    total, icons, version, manifest, section, beside = size_beside_resources(exe)
+    return (f"{os.path.basename(exe)}: {total} bytes, {beside} beside {section} bytes of "
+            f"resources ({icons} of icon images, {version} of version information, {manifest} "
+            f"of manifest, the rest their tables and padding)")
 
 
 class BuildCheck(unittest.TestCase):
@@ -82,8 +131,27 @@ class BuildCheck(unittest.TestCase):
                                      text=True).stdout
         self.assertEqual(len(listing.splitlines()), 9, listing)
 
-    def test_no_manifest_sets_an_execution_level(self):
-        self.assertFalse([r for r in resources() if r[0] == RT_MANIFEST])
+    def test_manifest_asks_for_the_configured_level_and_nothing_else(self):
+        manifests = [(name, size) for kind, name, size in resources() if kind == RT_MANIFEST]
+        if EXECUTION_LEVEL == "none":
+            self.assertEqual(manifests, [])
+            return
+        # Resource 1 is the one Windows reads when it creates the process.
+        self.assertEqual([name for name, _ in manifests], ["1"])
+        text = subprocess.run(["wrestool", "-x", "--raw", f"--type={RT_MANIFEST}", "--name=1",
+                               START_EXE], check=True, capture_output=True).stdout
+        assembly = ElementTree.fromstring(text)
+        self.assertEqual((assembly.tag, assembly.get("manifestVersion")),
+                         (ASM_V1 + "assembly", "1.0"))
+        self.assertEqual({element.tag for element in assembly.iter()} - MANIFEST_ELEMENTS, set())
+        self.assertNotIn(b"activeCodePage", text)
+        levels = assembly.findall(f"{ASM_V3}trustInfo/{ASM_V3}security/"
+                                  f"{ASM_V3}requestedPrivileges/{ASM_V3}requestedExecutionLevel")
+        self.assertEqual([(level.get("level"), level.get("uiAccess")) for level in levels],
+                         [(EXECUTION_LEVEL, "false")])
+        systems = [system.get("Id") for system in assembly.findall(
+            f"{COMPATIBILITY}compatibility/{COMPATIBILITY}application/{COMPATIBILITY}supportedOS")]
+        self.assertEqual(sorted(systems), sorted(SUPPORTED_OS))
 
     def test_no_code_keeps_values_in_callee_saved_vector_registers(self):
         # The guarded settings read restores only the general registers after
@@ -93,13 +161,16 @@ class BuildCheck(unittest.TestCase):
                               text=True).stdout
         self.assertEqual(re.findall(r"%xmm(?:[6-9]|1[0-5])\b", code), [])
 
-    def test_size_beside_the_icon_and_version_within_budget(self):
-        total, icons, version, beside = size_beside_resources(START_EXE)
-        print(f"\n{os.path.basename(START_EXE)}: {total} bytes, {beside} beside {icons} bytes "
-              f"of icon images and {version} of version information", file=sys.stderr)
+    def test_size_beside_the_icon_version_and_manifest_within_budget(self):
+        total, icons, version, manifest, section, beside = size_beside_resources(START_EXE)
+        print("\n" + size_line(START_EXE), file=sys.stderr)
         self.assertGreater(version, 0)
+        self.assertEqual(manifest > 0, EXECUTION_LEVEL != "none")
         self.assertLessEqual(beside, SIZE_BUDGET)
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    if sys.argv[1] == "--sizes":
+        print(size_line(START_EXE))
+    else:
+        unittest.main(argv=sys.argv[:1], verbosity=2)

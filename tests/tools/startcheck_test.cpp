@@ -32,11 +32,39 @@ void Put32(std::string& bytes, size_t at, uint32_t value) {
   Put16(bytes, at + 2, value >> 16);
 }
 
+constexpr uint32_t kVersionType = 16, kManifestType = 24;  // RT_VERSION, RT_MANIFEST
+
 // The smallest PE image that Windows' loader and the checker read the same
-// way: headers, one section of resources, and in it `manifest` (when not
-// empty) as the RT_MANIFEST resource 1.
-std::string ProgramWithManifest(const std::string& manifest, uint16_t machine = 0x14C) {
-  std::string bytes(0x400, '\0');
+// way: headers, and one section holding each (type, data) of `resources`
+// (in rising order of type) as the type's resource 1, language 0x409.
+std::string ProgramWithResources(const std::vector<std::pair<uint32_t, std::string>>& resources,
+                                 uint16_t machine = 0x14C) {
+  const size_t count = resources.size();
+  // The directories (root, then a name and a language level for each type),
+  // the data entries, then the data, each on an 8-byte boundary.
+  std::string tables(16 + count * (8 + 24 + 24 + 16), '\0');
+  std::string data;
+  Put16(tables, 14, static_cast<uint32_t>(count));
+  for (size_t i = 0; i < count; ++i) {
+    const size_t names = 16 + count * 8 + i * 24, languages = names + count * 24;
+    const size_t entry = 16 + count * 56 + i * 16;
+    Put32(tables, 16 + i * 8, resources[i].first);
+    Put32(tables, 16 + i * 8 + 4, static_cast<uint32_t>(0x80000000 | names));
+    Put16(tables, names + 14, 1);
+    Put32(tables, names + 16, 1);
+    Put32(tables, names + 20, static_cast<uint32_t>(0x80000000 | languages));
+    Put16(tables, languages + 14, 1);
+    Put32(tables, languages + 16, 0x409);
+    Put32(tables, languages + 20, static_cast<uint32_t>(entry));
+    Put32(tables, entry, static_cast<uint32_t>(0x1000 + tables.size() + data.size()));
+    Put32(tables, entry + 4, static_cast<uint32_t>(resources[i].second.size()));
+    data += resources[i].second;
+    data.resize((data.size() + 7) & ~size_t{7}, '\0');
+  }
+  const std::string section = tables + data;
+  const uint32_t sectionSize = static_cast<uint32_t>((section.size() + 0x1FF) & ~size_t{0x1FF});
+
+  std::string bytes(0x200 + sectionSize, '\0');
   bytes[0] = 'M';
   bytes[1] = 'Z';
   Put32(bytes, 0x3C, 0x40);
@@ -46,30 +74,74 @@ std::string ProgramWithManifest(const std::string& manifest, uint16_t machine = 
   Put16(bytes, 0x54, 224);   // a PE32 optional header
   Put16(bytes, 0x58, 0x10B);
   Put32(bytes, 0x58 + 92, 16);  // data directories
-  const size_t section = 0x58 + 224;
-  bytes.replace(section, 5, ".rsrc");
-  Put32(bytes, section + 8, 0x200);    // size in memory
-  Put32(bytes, section + 12, 0x1000);  // address
-  Put32(bytes, section + 16, 0x200);   // size in the file
-  Put32(bytes, section + 20, 0x200);   // place in the file
-  if (manifest.empty()) return bytes;
+  const size_t header = 0x58 + 224;
+  bytes.replace(header, 5, ".rsrc");
+  Put32(bytes, header + 8, sectionSize);   // size in memory
+  Put32(bytes, header + 12, 0x1000);       // address
+  Put32(bytes, header + 16, sectionSize);  // size in the file
+  Put32(bytes, header + 20, 0x200);        // place in the file
+  if (count == 0) return bytes;
   Put32(bytes, 0x58 + 96 + 2 * 8, 0x1000);  // the resource table
-  Put32(bytes, 0x58 + 96 + 2 * 8 + 4, 0x200);
-  const size_t root = 0x200;
-  // Type 24, name 1, language 0x409, each a directory of one entry.
-  Put16(bytes, root + 14, 1);
-  Put32(bytes, root + 16, 24);
-  Put32(bytes, root + 20, 0x80000018);
-  Put16(bytes, root + 0x18 + 14, 1);
-  Put32(bytes, root + 0x18 + 16, 1);
-  Put32(bytes, root + 0x18 + 20, 0x80000030);
-  Put16(bytes, root + 0x30 + 14, 1);
-  Put32(bytes, root + 0x30 + 16, 0x409);
-  Put32(bytes, root + 0x30 + 20, 0x48);
-  Put32(bytes, root + 0x48, 0x1058);  // the data's address and size
-  Put32(bytes, root + 0x48 + 4, static_cast<uint32_t>(manifest.size()));
-  bytes.replace(root + 0x58, manifest.size(), manifest);
+  Put32(bytes, 0x58 + 96 + 2 * 8 + 4, static_cast<uint32_t>(section.size()));
+  bytes.replace(0x200, section.size(), section);
   return bytes;
+}
+
+// A program with `manifest` (when not empty) as its RT_MANIFEST resource 1.
+std::string ProgramWithManifest(const std::string& manifest, uint16_t machine = 0x14C) {
+  if (manifest.empty()) return ProgramWithResources({}, machine);
+  return ProgramWithResources({{kManifestType, manifest}}, machine);
+}
+
+std::string Utf16(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+void Align4(std::string& bytes) { bytes.resize((bytes.size() + 3) & ~size_t{3}, '\0'); }
+
+// One node of the version information, as the resource compiler writes it:
+// length, value length (in characters for text), type, key, value, children.
+std::string VersionNode(const std::u16string& key, const std::string& value, bool text,
+                        const std::string& children = "") {
+  std::string node(6, '\0');
+  node += Utf16(key + u'\0');
+  Align4(node);
+  node += value;
+  Align4(node);
+  node += children;
+  Put16(node, 0, static_cast<uint32_t>(node.size()));
+  Put16(node, 2, static_cast<uint32_t>(text ? value.size() / 2 : value.size()));
+  Put16(node, 4, text ? 1 : 0);
+  return node;
+}
+
+// A version resource with a string table for each of `tables`, its fixed
+// part and its translation.
+std::string VersionResource(
+    const std::vector<std::vector<std::pair<std::u16string, std::u16string>>>& tables) {
+  std::string blocks;
+  for (size_t i = 0; i < tables.size(); ++i) {
+    std::string strings;
+    for (const auto& [key, value] : tables[i]) {
+      strings += VersionNode(key, Utf16(value + u'\0'), true);
+      Align4(strings);
+    }
+    blocks += VersionNode(i == 0 ? u"040904E4" : u"040704B0", "", true, strings);
+    Align4(blocks);
+  }
+  std::string fixed(52, '\0');
+  Put32(fixed, 0, 0xFEEF04BD);
+  std::string translation(4, '\0');
+  Put32(translation, 0, 0x04E40409);
+  std::string info = VersionNode(u"StringFileInfo", "", true, blocks);
+  Align4(info);
+  info += VersionNode(u"VarFileInfo", "", true, VersionNode(u"Translation", translation, false));
+  return VersionNode(u"VS_VERSION_INFO", fixed, false, info);
 }
 
 std::string Manifest(const std::string& level) {
@@ -149,6 +221,11 @@ TEST_F(StartCheckTest, MediaLayouts) {
   const std::string admin = ProgramWithManifest(Manifest("level=\"requireAdministrator\""));
   const std::string bare32 = ProgramWithManifest("");
   const std::string x64 = ProgramWithManifest(Manifest("level=\"asInvoker\""), 0x8664);
+  // No level, and installer detection's word in a version string only.
+  const std::string described32 = ProgramWithResources(
+      {{kVersionType, VersionResource({{{u"FileDescription", u"Acme Setup Launcher"},
+                                        {u"ProductName", u"Acme"}}})},
+       {kManifestType, Manifest("uiAccess=\"false\"")}});
   const Layout layouts[] = {
       // What the launcher starts, and where.
       {"default target present", "E:\\CD\\Start.exe", Files({"CD/Start.exe", "Installer/Start.exe"}),
@@ -225,6 +302,10 @@ TEST_F(StartCheckTest, MediaLayouts) {
        {{"Start.exe", ""}, {"Setup/Setup.exe", bare32}}, Lines({"FileToRun=Setup\\Setup.exe"}), 1,
        "ProcessStart", "Setup\\Setup.exe", "Setup", {"installer-detection"},
        "installer detection"},
+      {"32-bit program without a level described as a setup", "E:\\Start.exe",
+       {{"Start.exe", ""}, {"Tools/Acme.exe", described32}}, Lines({"FileToRun=Tools\\Acme.exe"}),
+       1, "ProcessStart", "Tools\\Acme.exe", "Tools", {"installer-detection"},
+       "whose FileDescription \"Acme Setup Launcher\" holds \"setup\""},
       {"64-bit-only program", "E:\\Start.exe", {{"Start.exe", ""}, {"x.exe", x64}},
        Lines({"FileToRun=x.exe"}), 1, "ProcessStart", "x.exe", nullptr, {"target-64-bit-only"},
        "does not run on 32-bit Windows"},
@@ -285,9 +366,26 @@ TEST_F(StartCheckTest, MediaLayouts) {
       // The launcher and the media around it.
       {"launcher not there yet", "E:\\Start.exe", Files({"x.exe"}), Lines({"FileToRun=x.exe"}), 1,
        "ProcessStart", "x.exe", nullptr, {"launcher-missing"}, "a planned layout"},
-      {"launcher named for installers", "E:\\Setup.exe", Files({"Setup.exe", "x.exe"}),
-       Lines({"FileToRun=x.exe"}), 1, "ProcessStart", "x.exe", nullptr,
-       {"launcher-name-elevates"}, "administrator rights"},
+      // What Windows reads in the launcher before it starts it.
+      {"launcher named for installers that asks to run as the invoker", "E:\\Setup.exe",
+       Files({"Setup.exe", "x.exe"}), Lines({"FileToRun=x.exe"}), 0, "ProcessStart", "x.exe",
+       nullptr, {}, ""},
+      {"32-bit launcher without a manifest named for installers", "E:\\Setup.exe",
+       {{"Setup.exe", bare32}, {"x.exe", ""}}, Lines({"FileToRun=x.exe"}), 1, "ProcessStart",
+       "x.exe", nullptr, {"launcher-name-elevates"}, "its name holds \"setup\""},
+      {"32-bit launcher without a level described as a setup", "E:\\Start.exe",
+       {{"Start.exe", described32}, {"x.exe", ""}}, Lines({"FileToRun=x.exe"}), 1,
+       "ProcessStart", "x.exe", nullptr, {"launcher-name-elevates"},
+       "its FileDescription \"Acme Setup Launcher\" holds \"setup\""},
+      {"64-bit launcher without a manifest named for installers", "E:\\Update.exe",
+       {{"Update.exe", ProgramWithManifest("", 0x8664)}, {"x.exe", ""}},
+       Lines({"FileToRun=x.exe"}), 0, "ProcessStart", "x.exe", nullptr, {}, ""},
+      {"launcher that asks for administrator rights", "E:\\Start.exe",
+       {{"Start.exe", admin}, {"x.exe", ""}}, Lines({"FileToRun=x.exe"}), 0, "ProcessStart",
+       "x.exe", nullptr, {"launcher-asks-for-rights"}, "before the launcher starts"},
+      {"planned launcher named for installers", "E:\\Setup.exe", Files({"x.exe"}),
+       Lines({"FileToRun=x.exe"}), 1, "ProcessStart", "x.exe", nullptr, {"launcher-missing"},
+       "a planned layout"},
       {"autorun.inf that starts the launcher", "E:\\Start.exe",
        {{"Start.exe", ""}, {"x.exe", ""},
         {"autorun.inf", "[autorun]\r\nopen=Start.exe\r\nicon=Start.exe,0\r\nlabel=Product\r\n"}},
@@ -367,6 +465,53 @@ TEST(ProgramImageTest, ReadsTheMachineAndTheManifestsExecutionLevel) {
     EXPECT_EQ(AsksForAdministratorRights(image), c.asksForRights);
   }
   EXPECT_EQ(ReadProgramImage(ProgramWithManifest("", 0x8664)).machine, 0x8664);
+}
+
+TEST(ProgramImageTest, ReadsTheVersionStringsOfEveryTable) {
+  using Strings = std::vector<std::pair<std::string, std::string>>;
+  struct Case {
+    const char* name;
+    std::string version;  // the RT_VERSION resource
+    Strings strings;
+  };
+  const std::string two = VersionResource(
+      {{{u"CompanyName", u"Acme"}, {u"FileDescription", u"Acme Setup"}},
+       {{u"ProductName", u"Acme Suite \u00a9 \U0001F4BF"}, {u"Comments", u"\xd800"}}});
+  // The String's own length counts its value in bytes here, as some tools
+  // write it; its text ends at its NUL all the same.
+  std::string bytesCounted = VersionResource({{{u"ProductName", u"Acme"}}});
+  const size_t product = bytesCounted.find(Utf16(u"ProductName"));
+  Put16(bytesCounted, product - 4, 10);
+  std::string longChild = two;
+  Put16(longChild, longChild.find(Utf16(u"StringFileInfo")) - 6, 0xFFF0);
+  std::string emptyChild = two;
+  Put16(emptyChild, emptyChild.find(Utf16(u"CompanyName")) - 6, 0);
+  const Case cases[] = {
+      {"two tables, text outside ASCII and a lone surrogate", two,
+       {{"CompanyName", "Acme"}, {"FileDescription", "Acme Setup"},
+        {"ProductName", "Acme Suite \xC2\xA9 \xF0\x9F\x92\xBF"}, {"Comments", "\xEF\xBF\xBD"}}},
+      {"a value length in bytes", bytesCounted, {{"ProductName", "Acme"}}},
+      {"a block that runs past the resource", longChild, {}},
+      {"a string of length 0 ends its table", emptyChild,
+       {{"ProductName", "Acme Suite \xC2\xA9 \xF0\x9F\x92\xBF"}, {"Comments", "\xEF\xBF\xBD"}}},
+      {"not a version resource", "VS_VERSION_INFO", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ProgramImage image = ReadProgramImage(ProgramWithResources({{kVersionType, c.version}}));
+    Strings read;
+    for (const VersionString& text : image.versionStrings) read.emplace_back(text.key, text.value);
+    EXPECT_EQ(read, c.strings);
+    EXPECT_FALSE(image.hasManifest);
+  }
+  // Cut inside the version information: nothing read, nothing beyond the file.
+  const std::string whole = ProgramWithResources({{kVersionType, two}});
+  EXPECT_TRUE(ReadProgramImage(whole.substr(0, 0x200 + 0x80)).versionStrings.empty());
+  // Beside a manifest, each is found by its type.
+  ProgramImage both = ReadProgramImage(ProgramWithResources(
+      {{kVersionType, two}, {kManifestType, Manifest("level=\"highestAvailable\"")}}));
+  EXPECT_EQ(both.executionLevel, "highestAvailable");
+  EXPECT_EQ(both.versionStrings.size(), 4u);
 }
 
 // Windows refuses such a program as a new process; the launcher hands it to

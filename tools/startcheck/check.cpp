@@ -329,14 +329,40 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
 // follows, and need not be read.
 constexpr size_t kProgramHeadBytes = size_t{16} * 1024 * 1024;
 
-// The word of a file's name that Windows' installer detection reacts to, or
-// null.
-const char* InstallerWordIn(const std::string& path) {
-  std::string name = Lower(Str(NamePart(View(path))));
+// What Windows' installer detection reacts to in a program that asks for no
+// execution level: a word of its file name, or of the version strings it
+// reads.
+struct InstallerWord {
+  const char* word = nullptr;  // null: none found
+  std::string where;           // "name", or the version string's key and text
+};
+
+const char* InstallerWordIn(const std::string& text) {
+  std::string lower = Lower(text);
   for (const char* word : {"setup", "install", "update"}) {
-    if (name.find(word) != std::string::npos) return word;
+    if (lower.find(word) != std::string::npos) return word;
   }
   return nullptr;
+}
+
+InstallerWord InstallerWordOf(const std::string& path, const ProgramImage& image) {
+  if (const char* word = InstallerWordIn(Str(NamePart(View(path))))) return {word, "name"};
+  for (const VersionString& text : image.versionStrings) {
+    for (const char* key :
+         {"FileDescription", "ProductName", "CompanyName", "InternalName", "OriginalFilename"}) {
+      const char* word = text.key == key ? InstallerWordIn(text.value) : nullptr;
+      if (word == nullptr) continue;
+      bool exact = true;
+      return {word, text.key + " \"" + Utf8ToAnsi(text.value, exact) + "\""};
+    }
+  }
+  return {};
+}
+
+// Installer detection applies to 32-bit programs alone, and to those only
+// whose manifest, if any, requests no execution level.
+bool InstallerDetectionApplies(const ProgramImage& image) {
+  return image.machine == 0x14C && image.executionLevel.empty();
 }
 
 // What the program file says of itself: whether Windows can start it as a
@@ -384,15 +410,49 @@ void CheckProgram(CheckReport& report, MediaAccess& media) {
          "\"" + report.target + "\" asks for administrator rights (its manifest: level=\"" +
              image.executionLevel + "\"): " + how + "Windows asks for the rights when the " +
              "media is opened. A user who cannot give them gets nothing started.");
-  } else if (image.machine == 0x14C && image.executionLevel.empty() &&
-             InstallerWordIn(report.target)) {
+  } else if (InstallerWord found = InstallerWordOf(report.target, image);
+             InstallerDetectionApplies(image) && found.word) {
     report.elevation = "installerDetection";
     Warn(report, "installer-detection",
-         "\"" + report.target + "\" is a 32-bit program without a manifest whose name holds "
-             "\"setup\", \"install\" or \"update\": Windows' installer detection asks for "
-             "administrator rights for it. " + how + "Windows asks when the media is opened. "
-             "A user who cannot give them gets nothing started.");
+         "\"" + report.target + "\" is a 32-bit program without a requested execution level "
+             "whose " + found.where + " holds \"" + found.word + "\": Windows' installer "
+             "detection asks for administrator rights for it. " + how + "Windows asks when the "
+             "media is opened. A user who cannot give them gets nothing started.");
   }
+}
+
+// What Windows reads in the launcher's own image before it starts it: the
+// rights its manifest asks for, or, where it asks for none, installer
+// detection's words in its name and version strings. A launcher that is not
+// there yet gets nothing said: every released launcher asks to run as the
+// invoker, whatever its name, and the check reads it once it is there.
+void CheckLauncherImage(CheckReport& report, MediaAccess& media) {
+  std::string bytes;
+  if (media.Find(report.launcherPath).kind != EntryKind::File ||
+      !media.ReadBytes(report.launcherPath, bytes, kProgramHeadBytes)) {
+    return;
+  }
+  ProgramImage image = ReadProgramImage(bytes);
+  if (AsksForAdministratorRights(image)) {
+    bool highest = image.executionLevel == "highestAvailable";
+    Say(report, Severity::Info, "launcher-asks-for-rights",
+        std::string("The launcher's manifest asks for ") +
+            (highest ? "the highest rights its user has" : "administrator rights") +
+            " (level=\"" + image.executionLevel + "\"): Windows asks " +
+            (highest ? "an administrator " : "") +
+            "for them before the launcher starts, and the program it starts inherits them. " +
+            (highest ? "Other users run it with their own rights."
+                     : "A user who cannot give them gets nothing started."));
+    return;
+  }
+  InstallerWord found = InstallerWordOf(report.launcherPath, image);
+  if (!image.isImage || !InstallerDetectionApplies(image) || !found.word) return;
+  Warn(report, "launcher-name-elevates",
+       "The launcher is a 32-bit program without a requested execution level, and its " +
+           found.where + " holds \"" + found.word + "\": Windows' installer detection asks for "
+           "administrator rights before it starts, and the program it starts inherits them. "
+           "The launchers of the release ask to run as the invoker, whatever their name: use "
+           "one of those.");
 }
 
 // A command line's program, as Windows cuts it.
@@ -686,12 +746,7 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
         "Keep the launcher's own name in ASCII.");
   }
 
-  if (const char* word = InstallerWordIn(launcherPath)) {
-    Warn(report, "launcher-name-elevates",
-         "The launcher's name contains \"" + std::string(word) +
-             "\": Windows will ask for administrator rights before it starts, and the program "
-             "it starts inherits them.");
-  }
+  CheckLauncherImage(report, media);
   return report;
 }
 
