@@ -701,6 +701,17 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
   if (!AvoidSelfStart(request, ProgramFinder{FindOnMedia, &finder})) return report;
   DescribeRequest(report, request, media);
   if (request.namesLauncher) {
+    // What the target's image says is beside the point: it is the launcher.
+    report.findings.erase(
+        std::remove_if(report.findings.begin(), report.findings.end(),
+                       [](const Finding& finding) {
+                         return finding.code.rfind("target-", 0) == 0 ||
+                                finding.code == "installer-detection" ||
+                                finding.code == "needs-administrator-rights" ||
+                                finding.code == "not-a-program";
+                       }),
+        report.findings.end());
+    report.elevation.clear();
     Say(report, Severity::Error, "starts-itself",
         "The request names the launcher itself (" + report.target + "): Windows would start "
         "it again, and it would read the same settings and do the same, without end. So the "
@@ -845,7 +856,7 @@ std::string FormatReport(const CheckReport& report) {
         << (report.hasCurrentDirectory
                 ? report.currentDirectory
                 : report.targetDirectory.empty()
-                      ? "(none: the launcher's own)"
+                      ? "(none: the launcher's folder)"
                       : "(none: the launcher's own; \"" + report.targetDirectory +
                             "\" is no folder)")
         << "\n";
