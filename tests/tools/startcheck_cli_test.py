@@ -54,14 +54,64 @@ class Media:
 
 class UsageTest(unittest.TestCase):
     def test_help_and_version_go_to_standard_output(self):
-        for argument in ("--help", "-h", "/?"):
+        # Windows users type /help, /h, -? and /version; none is a launcher.
+        for argument in ("--help", "-h", "/?", "/h", "/help", "/HELP", "-?"):
             with self.subTest(argument=argument):
                 code, out, err = run(argument)
                 self.assertEqual((code, err), (0, b""))
                 self.assertIn(b"usage: startcheck LAUNCHER_PATH", out)
-        code, out, _ = run("--version")
-        self.assertEqual(code, 0)
-        self.assertRegex(out.decode(), r"^startcheck \d+\.\d+\.\d+\n$")
+        for argument in ("--version", "/version"):
+            code, out, _ = run(argument)
+            self.assertEqual(code, 0)
+            self.assertRegex(out.decode(), r"^startcheck \d+\.\d+\.\d+\n$")
+
+    def test_an_unknown_option_is_named(self):
+        code, out, err = run("-x", "Start.exe")
+        self.assertEqual((code, out), (3, b""))
+        self.assertIn(b"unknown option -x", err)
+
+    def test_an_unquoted_path_with_a_blank_gets_a_hint(self):
+        media = Media({"Acme Suite/Start.exe": program(), "Acme Suite/Start.ini": b""})
+        try:
+            first, second = os.path.join(media.root, "Acme"), "Suite/Start.exe"
+            code, _, err = run(first, second)
+            self.assertEqual(code, 3)
+            self.assertIn(b"put a path with a blank in quotation marks", err)
+            self.assertIn(("\"" + first + " " + second + "\"").encode(), err)
+        finally:
+            media.close()
+
+    def test_the_settings_file_named_checks_its_launcher(self):
+        media = Media({"Start.exe": program(), "Start.ini": b"[Information]\r\nShellExec=1\r\n",
+                       "Autorun.ini": b"[Information]\r\n"})
+        try:
+            code, out, _ = run(os.path.join(media.root, "Start.ini"), "--json")
+            self.assertEqual(validated(out)["launcher"].rsplit("\\", 1)[1], "Start.exe")
+            # No launcher of that name: say which one to name.
+            code, _, err = run(os.path.join(media.root, "Autorun.ini"))
+            self.assertEqual(code, 3)
+            self.assertIn(b"is a settings file: name the launcher that reads it, Autorun.exe", err)
+        finally:
+            media.close()
+
+    def test_findings_wrap_to_the_terminal_width(self):
+        media = Media({"Start.exe": program(), "Setup.exe": program(),
+                       "Start.ini": b"[Information]\r\nFileToRun=Setup.exe\r\nShellExec=yes\r\n"})
+        try:
+            launcher = os.path.join(media.root, "Start.exe")
+            env = dict(os.environ, COLUMNS="50")
+            narrow = subprocess.run([STARTCHECK, launcher], capture_output=True, env=env,
+                                    timeout=60).stdout.decode()
+            piped = subprocess.run([STARTCHECK, launcher], capture_output=True, timeout=60,
+                                   env={k: v for k, v in os.environ.items() if k != "COLUMNS"}
+                                   ).stdout.decode()
+            findings = narrow[narrow.index("Warnings:"):narrow.index("Verdict:")].splitlines()[1:]
+            self.assertGreater(len(findings), 1)
+            self.assertTrue(all(len(line) <= 49 for line in findings), findings)
+            # A pipe gets each finding whole, on one line.
+            self.assertIn("  - ShellExec = \"yes\" is not a number: the flag stays off", piped)
+        finally:
+            media.close()
 
     def test_usage_errors_go_to_standard_error_or_json(self):
         for arguments in ((), ("--frobnicate", "x.exe"), ("a.exe", "b.exe"), ("--as",)):

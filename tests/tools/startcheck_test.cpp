@@ -296,7 +296,7 @@ TEST_F(StartCheckTest, MediaLayouts) {
       // What Windows asks of the user, and where the program runs at all.
       {"installer that asks for administrator rights", "E:\\Start.exe",
        {{"Start.exe", ""}, {"Setup/Setup.exe", admin}}, Lines({"FileToRun=Setup\\Setup.exe /S"}),
-       1, "ProcessStart", "Setup\\Setup.exe /S", "Setup", {"needs-administrator-rights"},
+       0, "ProcessStart", "Setup\\Setup.exe /S", "Setup", {"needs-administrator-rights"},
        "hands it, with its arguments, to the shell"},
       {"32-bit setup without a manifest", "E:\\Start.exe",
        {{"Start.exe", ""}, {"Setup/Setup.exe", bare32}}, Lines({"FileToRun=Setup\\Setup.exe"}), 1,
@@ -526,7 +526,9 @@ TEST_F(StartCheckTest, ProgramThatAsksForAdministratorRights) {
     Make("Installer/Start.exe", setup);
     Make("Start.ini", Lines({settings}));
     CheckReport report = Check("E:\\Start.exe");
-    EXPECT_EQ(report.ExitCode(), 1);
+    // An installer that asks for the rights is what installers do: a note.
+    EXPECT_EQ(report.ExitCode(), 0);
+    EXPECT_EQ(report.findings.front().severity, Severity::Info);
     EXPECT_EQ(report.elevation, "requireAdministrator");
     ASSERT_FALSE(report.findings.empty());
     const Finding& finding = report.findings.front();
@@ -535,6 +537,48 @@ TEST_F(StartCheckTest, ProgramThatAsksForAdministratorRights) {
               std::string::npos)
         << finding.message;
   }
+}
+
+// Messages wrap at blanks to the console's width, never inside a word, and
+// the lines after the first stand under the text.
+TEST_F(StartCheckTest, FindingsWrapAtWordBoundaries) {
+  Make("Start.exe");
+  Make("Setup.exe");
+  Make("Start.ini", Lines({"FileToRun=Setup.exe", "ShellExec=yes", "ShelExec=1"}));
+  CheckReport report = Check("E:\\Start.exe");
+  ASSERT_GE(report.findings.size(), 2u);
+  std::string whole = FormatReport(report);
+  for (size_t width : {40u, 79u}) {
+    SCOPED_TRACE(width);
+    std::string wrapped = FormatReport(report, width);
+    std::string words, findings;
+    size_t start = 0;
+    bool inFindings = false;
+    while (start < wrapped.size()) {
+      size_t end = wrapped.find('\n', start);
+      std::string line = wrapped.substr(start, end - start);
+      start = end + 1;
+      bool heading = line == "Warnings:" || line == "Notes:" || line == "Problems:";
+      if (heading) inFindings = true;
+      if (line.rfind("Verdict:", 0) == 0) inFindings = false;
+      if (!inFindings || heading) continue;
+      // A line is longer only where one word alone is.
+      if (line.size() > width) {
+        EXPECT_EQ(line.find(' ', 4), std::string::npos) << line;
+      }
+      EXPECT_TRUE(line.rfind("  - ", 0) == 0 || line.rfind("    ", 0) == 0) << line;
+      findings += (line.rfind("  - ", 0) == 0 ? "\n" : " ") + line.substr(4);
+    }
+    // Joined again, the lines are the messages, word for word.
+    std::string expected;
+    for (Severity severity : {Severity::Error, Severity::Warning, Severity::Info}) {
+      for (const Finding& finding : report.findings) {
+        if (finding.severity == severity) expected += "\n" + finding.message;
+      }
+    }
+    EXPECT_EQ(findings, expected);
+  }
+  EXPECT_EQ(FormatReport(report, 0), whole);
 }
 
 TEST_F(StartCheckTest, SettingsLastWrittenBefore1980CountAsAbsent) {

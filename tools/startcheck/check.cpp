@@ -406,7 +406,8 @@ void CheckProgram(CheckReport& report, MediaAccess& media) {
                         : "";
   if (AsksForAdministratorRights(image)) {
     report.elevation = image.executionLevel;
-    Warn(report, "needs-administrator-rights",
+    // What an installer does: worth knowing, nothing to change.
+    Say(report, Severity::Info, "needs-administrator-rights",
          "\"" + report.target + "\" asks for administrator rights (its manifest: level=\"" +
              image.executionLevel + "\"): " + how + "Windows asks for the rights when the " +
              "media is opened. A user who cannot give them gets nothing started.");
@@ -641,13 +642,11 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
 }  // namespace
 
 CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media) {
-  bool outsideAscii = false;
-  for (unsigned char byte : launcherPath) outsideAscii = outsideAscii || byte >= 0x80;
-  return CheckLaunch(launcherPath, media, outsideAscii);
+  return CheckLaunch(launcherPath, media, AnsiToUtf8(launcherPath));
 }
 
 CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
-                        bool nameOutsideAscii) {
+                        const std::string& longPath) {
   CheckReport report;
   report.launcherPath = launcherPath;
   for (int i = 0; i < 4; ++i) {
@@ -749,12 +748,27 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
 
   // The launcher reaches a folder the ANSI code page cannot spell through
   // its short (8.3) name, which not every volume keeps.
-  if (nameOutsideAscii) {
+  // The first part of the long path that holds a character outside ASCII:
+  // a folder, or the launcher's own name.
+  size_t outside = 0;
+  while (outside < longPath.size() && static_cast<unsigned char>(longPath[outside]) < 0x80) {
+    ++outside;
+  }
+  if (outside < longPath.size()) {
+    size_t start = longPath.find_last_of("\\/", outside);
+    start = start == std::string::npos ? 0 : start + 1;
+    size_t end = longPath.find_first_of("\\/", outside);
+    bool isName = end == std::string::npos;
+    bool exact = true;
+    std::string part = Utf8ToAnsi(longPath.substr(start, isName ? std::string::npos : end - start),
+                                  exact);
     Warn(report, "path-outside-ascii",
-        "The launcher's path holds characters outside ASCII: Windows systems whose ANSI code "
-        "page holds them find everything; elsewhere the launcher finds its folder through its "
-        "short (8.3) name, which volumes formatted exFAT and many network shares do not keep. "
-        "Keep the launcher's own name in ASCII.");
+         (isName ? "The launcher's own name \"" + part + "\" holds"
+                 : "The folder \"" + part + "\" in the launcher's path holds") +
+             " characters outside ASCII: Windows systems whose ANSI code page holds them find "
+             "everything; elsewhere the launcher finds its folder through its short (8.3) name, "
+             "which volumes formatted exFAT and many network shares do not keep. " +
+             (isName ? "Give the launcher a name in ASCII." : "Keep the launcher's own name in ASCII."));
   }
 
   CheckLauncherImage(report, media);
@@ -830,7 +844,35 @@ const char* SeverityId(Severity severity) {
 
 }  // namespace
 
-std::string FormatReport(const CheckReport& report) {
+namespace {
+
+// "  - " and the message, cut at blanks into lines of at most `width`
+// columns (none when 0), the lines after the first indented under the text.
+// A word longer than a line stays whole.
+void PutWrapped(std::ostringstream& out, const std::string& message, size_t width) {
+  const std::string first = "  - ", next = "    ";
+  std::string line = first;
+  size_t at = 0;
+  bool lineHasWord = false;
+  while (at < message.size()) {
+    size_t end = message.find(' ', at);
+    if (end == std::string::npos) end = message.size();
+    std::string word = message.substr(at, end - at);
+    if (width != 0 && lineHasWord && line.size() + 1 + word.size() > width) {
+      out << line << "\n";
+      line = next;
+      lineHasWord = false;
+    }
+    line += (lineHasWord ? " " : "") + word;
+    lineHasWord = true;
+    at = end + 1;
+  }
+  out << line << "\n";
+}
+
+}  // namespace
+
+std::string FormatReport(const CheckReport& report, size_t width) {
   std::ostringstream out;
   out << "Launcher:  " << report.launcherPath << "\n";
   out << "Settings:  " << report.settingsPath << " (" << StateText(report.settingsState) << ")\n";
@@ -872,7 +914,7 @@ std::string FormatReport(const CheckReport& report) {
     if (!report.Has(group.severity)) continue;
     out << group.heading;
     for (const Finding& finding : report.findings) {
-      if (finding.severity == group.severity) out << "  - " << finding.message << "\n";
+      if (finding.severity == group.severity) PutWrapped(out, finding.message, width);
     }
   }
   out << "Verdict:   " << VerdictText(report) << "\n";

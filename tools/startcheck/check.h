@@ -76,11 +76,11 @@ struct CheckReport {
 };
 
 /// Checks the launcher at `launcherPath` (a Windows path; its settings file is
-/// found beside it by its name). `nameOutsideAscii`: the launcher's long path
-/// holds a character outside ASCII (on Windows `launcherPath` is the form the
-/// launcher itself takes, which may spell it in ASCII through a short name).
+/// found beside it by its name). `longPath`: the launcher's long path in
+/// UTF-8 (on Windows `launcherPath` is the form the launcher itself takes,
+/// which may spell a folder in ASCII through its short name).
 CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
-                        bool nameOutsideAscii);
+                        const std::string& longPath);
 /// The same, for a path whose bytes show its characters as they are.
 CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media);
 
@@ -88,7 +88,9 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media);
 /// changes whenever a key does.
 constexpr int kReportSchemaVersion = 2;
 
-std::string FormatReport(const CheckReport& report);
+/// The report for people; findings wrap at blanks to `width` columns (0: no
+/// wrapping, as for a file or a pipe).
+std::string FormatReport(const CheckReport& report, size_t width = 0);
 /// The report as one JSON object, in UTF-8.
 std::string FormatReportJson(const CheckReport& report);
 /// A usage error as a JSON object, for scripts that asked for JSON.

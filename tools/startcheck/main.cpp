@@ -21,6 +21,9 @@
 #include <shellapi.h>
 #include "windows_media.h"
 #else
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include "host_media.h"
 #include "paths/double_byte_text.h"
 #endif
@@ -31,7 +34,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: startcheck LAUNCHER_PATH [--as WINDOWS_PATH] [--codepage N] [--json]\n"
-    "       startcheck --help | --version\n"
+    "       startcheck --help | --version   (also /? /h /help /version)\n"
     "  LAUNCHER_PATH  the launcher's file on the media, present or planned (its\n"
     "                 settings file is found beside it by its name), or the media\n"
     "                 folder that holds it\n"
@@ -45,6 +48,28 @@ constexpr char kUsage[] =
     "           3 wrong usage\n";
 
 bool json = false;
+
+std::string Lower(std::string text);
+
+// The switches people on Windows type, beside the ones this checker spells
+// its own way.
+bool IsHelpSwitch(const std::string& argument) {
+  for (const char* name : {"--help", "-h", "-?", "/?", "/h", "/help"}) {
+    if (Lower(argument) == name) return true;
+  }
+  return false;
+}
+bool IsVersionSwitch(const std::string& argument) {
+  return Lower(argument) == "--version" || Lower(argument) == "/version";
+}
+// An option this checker does not know: "--x", "-x", and on Windows "/x",
+// where a path never starts with "/".
+bool LooksLikeOption(const std::string& argument) {
+#ifdef _WIN32
+  if (argument.size() > 1 && argument[0] == '/') return true;
+#endif
+  return argument.size() > 1 && argument[0] == '-';
+}
 
 constexpr const char* kNotAFullPath = "--as wants a full Windows path, such as E:\\Setup.exe";
 
@@ -114,13 +139,48 @@ bool LauncherInFolder(const fs::path& folder, fs::path& launcher, std::string& p
   return false;
 }
 
-}  // namespace
-
 #ifdef _WIN32
-int wmain(int argc, wchar_t** wideArguments) {
-#else
-int main(int argc, char** wideArguments) {
+// Started by a double-click, or with a launcher dropped on it, the checker
+// has a console window of its own, which closes the moment it ends: nobody
+// could read the report. Then, and only then (not from a prompt or a
+// script, not for JSON, not with its input redirected), it waits for a key.
+void WaitForKeyInOwnConsole() {
+  DWORD processes[2];
+  if (json || GetConsoleProcessList(processes, 2) != 1) return;
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (!GetConsoleMode(input, &mode)) return;
+  fputs("\nPress any key to close this window.\n", stdout);
+  fflush(stdout);
+  FlushConsoleInputBuffer(input);
+  INPUT_RECORD record;
+  DWORD read = 0;
+  while (ReadConsoleInputW(input, &record, 1, &read) && read == 1) {
+    if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
+  }
+}
 #endif
+
+// The columns of the terminal the report goes to, less one, so that a full
+// line does not wrap by itself; 0 for a file or a pipe, which get whole lines.
+size_t ConsoleWidth() {
+#ifdef _WIN32
+  CONSOLE_SCREEN_BUFFER_INFO screen;
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &screen)) return 0;
+  int columns = screen.srWindow.Right - screen.srWindow.Left + 1;
+#else
+  int columns = 0;
+  if (const char* given = getenv("COLUMNS")) columns = atoi(given);
+  winsize size = {};
+  if (columns <= 0 && isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0) {
+    columns = size.ws_col;
+  }
+#endif
+  return columns > 20 ? static_cast<size_t>(columns - 1) : 0;
+}
+
+template <typename Character>
+int Run(int argc, Character** wideArguments) {
   std::vector<fs::path> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(wideArguments[i]);
   for (const fs::path& argument : arguments) json = json || argument == "--json";
@@ -130,11 +190,11 @@ int main(int argc, char** wideArguments) {
   for (size_t i = 0; i < arguments.size(); ++i) {
     std::string argument = arguments[i].u8string();
     if (argument == "--json") continue;
-    if (argument == "--help" || argument == "-h" || argument == "/?") {
+    if (IsHelpSwitch(argument)) {
       fputs(kUsage, stdout);
       return 0;
     }
-    if (argument == "--version") {
+    if (IsVersionSwitch(argument)) {
       printf("startcheck %s\n", START_VERSION_TEXT);
       return 0;
     }
@@ -155,13 +215,37 @@ int main(int argc, char** wideArguments) {
 #endif
         );
       }
-    } else if (launcher.empty() && argument.rfind("--", 0) != 0) {
+    } else if (LooksLikeOption(argument)) {
+      return UsageError("unknown option " + argument);
+    } else if (launcher.empty()) {
       launcher = arguments[i];
     } else {
-      return UsageError("unexpected argument " + argument);
+      // "E:\Acme Suite\Start.exe" typed without quotation marks arrives in
+      // pieces.
+      std::error_code missing;
+      fs::path joined = launcher.u8string() + " " + argument;
+      bool pieces = !fs::exists(launcher, missing) &&
+                    (fs::exists(joined, missing) || fs::exists(joined.parent_path(), missing));
+      return UsageError("unexpected argument " + argument +
+                        (pieces ? ": put a path with a blank in quotation marks, \"" +
+                                      joined.u8string() + "\""
+                                : std::string()));
     }
   }
   if (launcher.empty()) return UsageError("no LAUNCHER_PATH given");
+
+  // The settings file named instead of its launcher: the launcher of that
+  // name is the one that reads it.
+  if (Lower(launcher.extension().u8string()) == ".ini") {
+    fs::path program = launcher;
+    program.replace_extension(".exe");
+    std::error_code missing;
+    if (!fs::is_regular_file(program, missing)) {
+      return UsageError(Shown(launcher) + " is a settings file: name the launcher that reads "
+                        "it, " + Shown(program.filename()) + " beside it (present or planned)");
+    }
+    launcher = program;
+  }
 
   std::error_code error;
   if (fs::is_directory(launcher, error)) {
@@ -180,8 +264,7 @@ int main(int argc, char** wideArguments) {
   // code page cannot spell is reached by its short name, as the launcher
   // reaches it.
   std::wstring wide = full.wstring();
-  bool outsideAscii = false;
-  for (wchar_t unit : wide) outsideAscii = outsideAscii || unit >= 0x80;
+  std::string longPath = full.u8string();
   Text ansiPath;
   if (!AnsiFormOfPath(reinterpret_cast<const char16_t*>(wide.c_str()), wide.size(), ansiPath)) {
     return 3;
@@ -189,7 +272,7 @@ int main(int argc, char** wideArguments) {
   std::string realPath(ansiPath.CString(), ansiPath.Length());
   if (windowsPath.empty()) {
     WindowsMedia media;
-    checked.emplace(CheckLaunch(realPath, media, outsideAscii));
+    checked.emplace(CheckLaunch(realPath, media, longPath));
   } else {
     bool exact = true;
     std::string plannedPath = Utf8ToAnsi(windowsPath, exact);
@@ -198,7 +281,7 @@ int main(int argc, char** wideArguments) {
     if (!FolderOfFullPath(plannedPath, plannedFolder)) return UsageError(kNotAFullPath);
     WindowsMedia media(plannedFolder,
                        realPath.substr(0, realPath.find_last_of('\\') + 1));
-    checked.emplace(CheckLaunch(plannedPath, media, outsideAscii));
+    checked.emplace(CheckLaunch(plannedPath, media, windowsPath));
   }
 #else
   DetectDoubleByteText();
@@ -207,24 +290,34 @@ int main(int argc, char** wideArguments) {
   std::string hostPath = full.lexically_normal().string();
   std::string longPath = windowsPath.empty() ? "Z:" + hostPath : windowsPath;
   for (char& byte : longPath) byte = byte == '/' ? '\\' : byte;
-  bool outsideAscii = false;
-  for (unsigned char byte : longPath) outsideAscii = outsideAscii || byte >= 0x80;
   bool exact = true;
   windowsPath = Utf8ToAnsi(longPath, exact);
   std::string windowsFolder;
   if (!FolderOfFullPath(windowsPath, windowsFolder)) return UsageError(kNotAFullPath);
   HostMedia media(windowsFolder, hostPath.substr(0, hostPath.find_last_of('/')));
-  checked.emplace(CheckLaunch(windowsPath, media, outsideAscii));
+  checked.emplace(CheckLaunch(windowsPath, media, longPath));
 #endif
   const CheckReport& report = *checked;
   if (json) {
     fputs(FormatReportJson(report).c_str(), stdout);
   } else {
 #ifdef _WIN32
-    fputs(FormatReport(report).c_str(), stdout);  // in the console's own code page
+    fputs(FormatReport(report, ConsoleWidth()).c_str(), stdout);  // in the console's own code page
 #else
-    fputs(AnsiToUtf8(FormatReport(report)).c_str(), stdout);
+    fputs(AnsiToUtf8(FormatReport(report, ConsoleWidth())).c_str(), stdout);
 #endif
   }
   return report.ExitCode();
 }
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** arguments) {
+  int code = Run(argc, arguments);
+  WaitForKeyInOwnConsole();
+  return code;
+}
+#else
+int main(int argc, char** arguments) { return Run(argc, arguments); }
+#endif
