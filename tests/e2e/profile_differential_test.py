@@ -113,13 +113,37 @@ def run_dump(command, file_argument, pairs, size, default, env=None):
         return output.read().decode("ascii").splitlines()
 
 
+UTF8_MARK = b"\xef\xbb\xbf"
+
+
+def as_windows_reads_it(data):
+    """The file as Wine must be given it to read it as Windows does. Windows'
+    reader does not know a UTF-8 byte-order mark: its three bytes are three
+    ANSI characters at the start of the first line, and the rest is ANSI.
+    Wine's skips the mark and decodes the rest as UTF-8: a known difference
+    between the two. Three other characters that no rule treats specially,
+    and that no name asked for holds, stand in for the mark here."""
+    return b"\xef\xbb\xbe" + data[3:] if data.startswith(UTF8_MARK) else data
+
+
 def read_both(data, pairs, size=DEFAULT_SIZE, default=DEFAULT_TEXT):
     """(Windows' lines, the reader's lines) for the pairs of one file."""
-    path = wine.write_file(data)
+    path = wine.write_file(as_windows_reads_it(data))
+    reader_path = wine.write_file(data)
     windows = run_dump(wine.command(PROFILE_DUMP_EXE), windows_path(path), pairs, size, default,
                        wine.env)
-    reader = run_dump([PROFILE_DUMP_HOST], path, pairs, size, default)
+    reader = run_dump([PROFILE_DUMP_HOST], reader_path, pairs, size, default)
     return windows, reader
+
+
+class KnownDifferenceTest(unittest.TestCase):
+    def test_wine_skips_a_utf8_mark_where_windows_does_not(self):
+        # Should Wine come to read the mark as Windows does, the stand-in
+        # above is no longer needed.
+        path = wine.write_file(UTF8_MARK + b"[S]\r\na=1\r\n")
+        lines = run_dump(wine.command(PROFILE_DUMP_EXE), windows_path(path), [(b"S", b"a")],
+                         DEFAULT_SIZE, DEFAULT_TEXT, wine.env)
+        self.assertEqual(lines, [dump_line(b"1", DEFAULT_SIZE)])
 
 
 class TableTest(unittest.TestCase):

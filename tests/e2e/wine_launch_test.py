@@ -1086,6 +1086,21 @@ class CheckerAgreesTest(unittest.TestCase):
                     # The line the checker predicts is the one the program got.
                     self.assertEqual(record.command_line, report["request"]["commandLine"])
 
+    def test_a_utf8_mark_before_the_section_is_a_known_difference_from_windows(self):
+        # Windows' profile reader does not skip a UTF-8 mark, and so does not
+        # see [Information] right after it: the checker follows Windows and
+        # says nothing you meant would start. Wine's reader skips the mark,
+        # so the launcher under Wine starts the program all the same.
+        media = Media()
+        program = media.add_program("CD/Setup/Setup.exe")
+        os.remove(media.default_target)
+        media.write_settings(b"\xef\xbb\xbf" + settings(FileToRun="Setup\\Setup.exe").encode())
+        report, record = self.check_and_launch(media, expected=1)
+        self.assertEqual(report["exitCode"], 2, report["findings"])
+        self.assertIn("settings-utf8-bom-hides-section",
+                      [finding["code"] for finding in report["findings"]])
+        self.assertTrue(same_path(record.program, windows_path(program)), record)
+
     def test_folder_names_outside_the_code_page(self):
         for label, name in FOREIGN_NAMES.items():
             with self.subTest(folder=label):

@@ -256,6 +256,18 @@ TEST_F(StartCheckTest, MediaLayouts) {
        Lines({"FileToRun=\"Setup Files\\Setup.exe\""}), 1, "ProcessStart",
        "Setup Files\\Setup.exe", "Setup Files", {"quotes-removed"},
        "FileToRun=\"\"Setup Files\\Setup.exe\"\""},
+      // Windows' profile reader does not skip a UTF-8 mark.
+      {"UTF-8 with a mark, [Information] on its first line", "E:\\Start.exe",
+       Files({"Start.exe", "Setup/Setup.exe"}),
+       "\xEF\xBB\xBF[Information]\r\nFileToRun=Setup\\Setup.exe\r\n", 2, "ProcessStart",
+       "E:\\..\\Installer\\Start.exe", nullptr,
+       {"settings-utf8-bom-hides-section", "key-outside-information", "target-missing",
+        "default-target"},
+       "or put a blank or comment line first"},
+      {"UTF-8 with a mark and a comment line first", "E:\\Start.exe",
+       Files({"Start.exe", "Setup/Setup.exe"}),
+       "\xEF\xBB\xBF; Acme Suite\r\n[Information]\r\nFileToRun=Setup\\Setup.exe\r\n", 0,
+       "ProcessStart", "Setup\\Setup.exe", "Setup", {}, ""},
       // Never the launcher itself.
       {"unquoted line whose first word is the launcher", "E:\\Start.exe",
        Files({"Start.exe", "Start Here/Install.exe"}), Lines({"FileToRun=Start Here\\Install.exe /S"}),

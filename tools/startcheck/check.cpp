@@ -192,15 +192,25 @@ std::string RawValueOnLine(const std::string& bytes, size_t line) {
   return first == std::string::npos ? "" : text.substr(first, last - first + 1);
 }
 
-// A file without a byte-order mark that holds UTF-8 sequences: Notepad's
-// "UTF-8", which Windows' profile reader takes for ANSI. `sample` is the
-// first word with such a character.
-bool IsUtf8WithoutMark(const std::string& bytes, std::string& sample) {
-  if (bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
-                            (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
+// Blanks and tabs off both ends.
+std::string Trim(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  size_t last = text.find_last_not_of(" \t");
+  return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
+bool StartsWithUtf8Mark(const std::string& bytes) { return bytes.compare(0, 3, "\xEF\xBB\xBF") == 0; }
+
+// A file that holds UTF-8 sequences outside ASCII, with or without a UTF-8
+// mark before them: Notepad's "UTF-8" and "UTF-8 with BOM", both of which
+// Windows' profile reader takes for ANSI. `sample` is the first word with
+// such a character.
+bool IsUtf8Text(const std::string& file, std::string& sample) {
+  if (file.size() >= 2 && ((file[0] == '\xFF' && file[1] == '\xFE') ||
+                           (file[0] == '\xFE' && file[1] == '\xFF'))) {
     return false;
   }
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return false;
+  const std::string bytes = file.substr(StartsWithUtf8Mark(file) ? 3 : 0);
   size_t first = std::string::npos;
   for (size_t i = 0; i < bytes.size();) {
     unsigned char byte = static_cast<unsigned char>(bytes[i]);
@@ -277,13 +287,29 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
          "section [Information] with FileToRun, ShellExec, BrowseForFolder and BrowsePath.");
   }
   std::string sample;
-  if (IsUtf8WithoutMark(bytes, sample)) {
+  bool mark = StartsWithUtf8Mark(bytes);
+  if (IsUtf8Text(bytes, sample)) {
     bool exact = true;
-    Warn(report, "settings-utf8-without-bom",
-         report.settingsPath + " is saved as UTF-8 without a byte-order mark and holds "
-         "characters outside ASCII: Windows reads it in the ANSI code page, so \"" +
+    Warn(report, mark ? "settings-utf8-with-bom" : "settings-utf8-without-bom",
+         report.settingsPath + " is saved as UTF-8 " +
+             (mark ? "with" : "without") + " a byte-order mark and holds "
+             "characters outside ASCII: Windows reads it in the ANSI code page, so \"" +
              Utf8ToAnsi(sample, exact) + "\" reads as \"" + sample +
              "\". Save it as ANSI, or as UTF-16 (\"Unicode\" in Notepad).");
+  }
+  // Windows' profile reader does not skip a UTF-8 mark: a section header
+  // right after it is no header (Wine's reader skips it, so a run under Wine
+  // does not show this).
+  std::string firstLine = mark ? Trim(bytes.substr(3, bytes.find_first_of("\r\n") - 3)) : "";
+  size_t close = firstLine.rfind(']');
+  if (!firstLine.empty() && firstLine[0] == '[' && close != std::string::npos &&
+      SameName(Trim(firstLine.substr(1, close - 1)), "Information")) {
+    Say(report, Severity::Error, "settings-utf8-bom-hides-section",
+        report.settingsPath + " is saved as UTF-8 with a byte-order mark, and [Information] is "
+        "on its first line, right after the mark. Windows' profile reader does not skip the "
+        "mark, so it does not see that section: the launcher reads none of its values. Save the "
+        "file as ANSI, or as UTF-16 (\"Unicode\" in Notepad), or put a blank or comment line "
+        "first.");
   }
 
   for (const ProfileEntry& entry : entries) {

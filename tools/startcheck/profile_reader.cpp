@@ -111,61 +111,6 @@ unsigned char ToCodePage(char16_t unit, bool lookAlikes) {
   return '?';
 }
 
-constexpr char16_t kReplacement = 0xFFFD;
-
-// UTF-8 as Windows (Wine) decodes it: a sequence that breaks off, is
-// overlong, encodes a surrogate or lies beyond U+10FFFF gives one U+FFFD for
-// the bytes read up to the fault; a sequence cut short by the end of the file
-// gives one for all the rest.
-Units FromUtf8(const std::string& bytes, size_t next) {
-  Units text;
-  const size_t end = bytes.size();
-  while (next < end) {
-    unsigned int lead = static_cast<unsigned char>(bytes[next++]);
-    if (lead < 0x80) {
-      text.push_back(static_cast<char16_t>(lead));
-      continue;
-    }
-    size_t following = lead >= 0xC2 && lead < 0xE0   ? 1
-                       : lead >= 0xE0 && lead < 0xF0 ? 2
-                       : lead >= 0xF0 && lead < 0xF5 ? 3
-                                                     : 0;
-    if (following == 0) {
-      text.push_back(kReplacement);
-      continue;
-    }
-    if (end - next < following) {
-      text.push_back(kReplacement);
-      break;
-    }
-    static constexpr unsigned int kLeadMask[4] = {0x7F, 0x1F, 0x0F, 0x07};
-    unsigned int code = lead & kLeadMask[following];
-    bool whole = false;
-    // Each step takes one continuation byte; the checks are Windows' own,
-    // in its order.
-    for (size_t left = following; left > 0; --left) {
-      unsigned int bits = static_cast<unsigned char>(bytes[next]) ^ 0x80u;
-      if (bits >= 0x40) break;
-      code = code << 6 | bits;
-      if (left == 2 && code >= (0x110000 >> 6)) break;
-      ++next;
-      if (left == 3 && code < 0x10) break;
-      if (left == 2 && (code < 0x20 || (code >= (0xD800 >> 6) && code <= (0xDFFF >> 6)))) break;
-      if (left == 1) whole = code >= 0x80;
-    }
-    if (!whole) {
-      text.push_back(kReplacement);
-    } else if (code < 0x10000) {
-      text.push_back(static_cast<char16_t>(code));
-    } else {
-      code -= 0x10000;
-      text.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-      text.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-    }
-  }
-  return text;
-}
-
 // A final odd byte becomes a unit of its own: Wine reads one byte beyond the
 // file, and that byte was 0 in every run.
 Units FromUtf16(const std::string& bytes, size_t next, bool bigEndian) {
@@ -183,7 +128,8 @@ Units FromFile(const std::string& bytes) {
   auto startsWith = [&bytes](const char* mark, size_t length) {
     return bytes.size() >= length && bytes.compare(0, length, mark, length) == 0;
   };
-  if (startsWith("\xEF\xBB\xBF", 3)) return FromUtf8(bytes, 3);
+  // Windows' profile reader does not know a UTF-8 mark (Wine's skips it):
+  // its three bytes are three ANSI characters at the start of the first line.
   if (startsWith("\xFF\xFE", 2)) return FromUtf16(bytes, 2, false);
   if (startsWith("\xFE\xFF", 2)) return FromUtf16(bytes, 2, true);
   Units text;

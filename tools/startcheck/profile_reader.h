@@ -1,17 +1,22 @@
 // Reads a settings file the way Windows' GetPrivateProfileStringA reads it, on
 // any system. Every rule below was measured against the real function under
-// Wine 8, whose ANSI code page is 1252; the reader assumes that code page for
-// the file's bytes and for the names asked for.
+// Wine 8, whose ANSI code page is 1252, but one where Windows is known to read
+// otherwise (the UTF-8 mark); the reader assumes that code page for the
+// file's bytes and for the names asked for.
 //
 // The rules, one per line:
-// - Encoding: bytes are code page 1252, unless the file starts with a UTF-8
-//   byte-order mark (EF BB BF: the rest is UTF-8) or a UTF-16 one (FF FE or
-//   FE FF: the rest is UTF-16 LE or BE); the mark itself is dropped.
-// - Text from a UTF-8 or UTF-16 file comes back in code page 1252: a
-//   character it lacks becomes a look-alike ("A" for U+0100) or "?", and each
-//   broken UTF-8 sequence becomes one "?".
-// - A second byte-order mark is text, not a blank: "[Information]" after it is
-//   no section header.
+// - Encoding: bytes are code page 1252, unless the file starts with a UTF-16
+//   byte-order mark (FF FE or FE FF: the rest is UTF-16 LE or BE, and the mark
+//   itself is dropped).
+// - A UTF-8 byte-order mark (EF BB BF) is three characters of code page 1252
+//   at the start of the first line, and the rest is read as code page 1252
+//   too: "[Information]" right after it is no section header. This is
+//   Windows' reading (Thomas Weller's tests on Windows 10 21H1, in his
+//   answer to "How do WritePrivateProfileStringA() and Unicode go
+//   together?" on Stack Overflow); Wine's reader skips the mark and decodes
+//   the rest as UTF-8.
+// - Text from a UTF-16 file comes back in code page 1252: a character it
+//   lacks becomes a look-alike ("A" for U+0100) or "?".
 // - Line ends: CR LF, LF and a lone CR all end a line; empty lines are skipped.
 // - Blanks are space, tab, vertical tab, form feed and Ctrl-Z (0x1A); a
 //   no-break space (0xA0) is not one.
