@@ -16,6 +16,7 @@ file(CREATE_LINK ${nlohmann_folder} ${JSON_INCLUDE_DIR}/nlohmann SYMBOLIC)
 set(STARTCHECK_SOURCES
   tools/startcheck/main.cpp
   tools/startcheck/check.cpp
+  tools/startcheck/findings.cpp
   tools/startcheck/profile_reader.cpp
   tools/startcheck/program_image.cpp)
 
@@ -39,6 +40,7 @@ if(WIN32)
 else()
   add_library(startcheck_host OBJECT
     tools/startcheck/check.cpp
+    tools/startcheck/findings.cpp
     tools/startcheck/profile_reader.cpp
     tools/startcheck/program_image.cpp
     tools/startcheck/host_media.cpp
@@ -64,7 +66,8 @@ else()
   target_link_libraries(startcheck_tests PRIVATE startcheck_host launcher_core
     GTest::gtest GTest::gtest_main)
   target_compile_definitions(startcheck_tests PRIVATE
-    START_EXAMPLES_DIR="${CMAKE_CURRENT_SOURCE_DIR}/examples")
+    START_EXAMPLES_DIR="${CMAKE_CURRENT_SOURCE_DIR}/examples"
+    START_DOCS_DIR="${CMAKE_CURRENT_SOURCE_DIR}/docs")
   gtest_discover_tests(startcheck_tests)
 
   # Arguments, exit codes, usage texts, a folder named instead of the

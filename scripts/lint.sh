@@ -11,7 +11,7 @@ core=(src/paths/*.cpp src/settings/*.cpp src/startup/launch_request.cpp
 echo "clang-tidy: ${#core[@]} files of the core"
 clang-tidy --quiet -p build/native "${core[@]}" 2>/dev/null
 
-checker=(tools/startcheck/check.cpp tools/startcheck/profile_reader.cpp
+checker=(tools/startcheck/check.cpp tools/startcheck/findings.cpp tools/startcheck/profile_reader.cpp
          tools/startcheck/program_image.cpp tools/startcheck/code_page_host.cpp
          tools/startcheck/host_media.cpp tools/startcheck/media_path.cpp
          tools/startcheck/host_platform.cpp

@@ -10,6 +10,8 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -209,6 +211,7 @@ struct Layout {
   const char* currentDirectory;  // ProcessStart: null for none
   std::vector<std::string> findings;  // the codes, in any order
   std::string messagePiece;           // in one of the messages ("" for none)
+  bool settingsDatedIn1975 = false;   // before the MS-DOS dates begin
 };
 
 std::vector<std::pair<std::string, std::string>> Files(std::initializer_list<const char*> names) {
@@ -218,6 +221,7 @@ std::vector<std::pair<std::string, std::string>> Files(std::initializer_list<con
 }
 
 TEST_F(StartCheckTest, MediaLayouts) {
+  std::set<std::string> produced;
   const std::string admin = ProgramWithManifest(Manifest("level=\"requireAdministrator\""));
   const std::string bare32 = ProgramWithManifest("");
   const std::string x64 = ProgramWithManifest(Manifest("level=\"asInvoker\""), 0x8664);
@@ -403,6 +407,32 @@ TEST_F(StartCheckTest, MediaLayouts) {
         {"autorun.inf", "[autorun]\r\nopen=Start.exe\r\nicon=Start.exe,0\r\nlabel=Product\r\n"}},
        Lines({"FileToRun=x.exe"}), 0, "ProcessStart", "x.exe", nullptr, {"autorun-optical-only"},
        "on a USB stick the user double-clicks Start.exe"},
+      {"autorun.inf without open=", "E:\\Start.exe",
+       {{"Start.exe", ""}, {"x.exe", ""}, {"autorun.inf", "[autorun]\r\nicon=Start.exe,0\r\n"}},
+       Lines({"FileToRun=x.exe"}), 1, "ProcessStart", "x.exe", nullptr,
+       {"autorun-without-open", "autorun-optical-only"}, "open="},
+      // What cannot be seen from here, and what does not run everywhere.
+      {"program outside the media folder", "E:\\Start.exe", Files({"Start.exe"}),
+       Lines({"FileToRun=C:\\Tools\\x.exe /q"}), 1, "ProcessStart", "C:\\Tools\\x.exe /q",
+       nullptr, {"target-not-checkable"}, "cannot be checked here"},
+      {"ARM64-only program", "E:\\Start.exe",
+       {{"Start.exe", ""}, {"x.exe", ProgramWithManifest(Manifest("level=\"asInvoker\""), 0xAA64)}},
+       Lines({"FileToRun=x.exe"}), 1, "ProcessStart", "x.exe", nullptr, {"target-arm64-only"},
+       "nor on x64 Windows"},
+      {"a folder outside ASCII", "E:\\Caf\xE9\\Start.exe",
+       Files({"Caf\xC3\xA9/Start.exe", "Installer/Start.exe"}), "", 1, "ProcessStart",
+       "E:\\Caf\xE9\\..\\Installer\\Start.exe", "E:\\Caf\xE9\\..\\Installer",
+       {"path-outside-ascii", "default-target"}, "The folder \"Caf\xE9\" in the launcher's path"},
+      // How the settings file was saved, and when.
+      {"UTF-8 with a mark, the section on a later line", "E:\\Start.exe",
+       Files({"Start.exe", "Setup.exe"}),
+       "\xEF\xBB\xBF; Handb\xC3\xBC" "cher\r\n[Information]\r\nFileToRun=Setup.exe\r\n", 1,
+       "ProcessStart", "Setup.exe", nullptr, {"settings-utf8-with-bom"},
+       "saved as UTF-8 with a byte-order mark"},
+      {"settings last written in 1975", "E:\\Start.exe", Files({"Start.exe", "Installer/Start.exe"}),
+       Lines({"FileToRun=x.exe"}), 1, "ProcessStart", "E:\\..\\Installer\\Start.exe",
+       "E:\\..\\Installer", {"settings-date-outside-dos-range", "default-target"}, "before 1980",
+       true},
       {"autorun.inf that starts another program", "E:\\CD\\Start.exe",
        {{"CD/Start.exe", ""}, {"CD/x.exe", ""},
         {"autorun.inf", "[AutoRun]\r\nopen=Setup.exe /s\r\nlabel=" + std::string(40, 'L') + "\r\n"}},
@@ -417,6 +447,16 @@ TEST_F(StartCheckTest, MediaLayouts) {
     fs::create_directories(root_);
     for (const auto& [file, content] : layout.files) Make(file, content);
     if (!layout.settings.empty()) Make(Settings(layout.launcher), layout.settings);
+    if (layout.settingsDatedIn1975) {
+      struct tm when = {};
+      when.tm_year = 75;
+      when.tm_mon = 5;
+      when.tm_mday = 1;
+      when.tm_hour = 12;
+      time_t stamp = mktime(&when);
+      struct utimbuf times = {stamp, stamp};
+      ASSERT_EQ(utime((root_ / Settings(layout.launcher)).c_str(), &times), 0);
+    }
     CheckReport report = Check(layout.launcher);
     EXPECT_EQ(report.mode, layout.mode);
     if (report.mode == "ProcessStart") {
@@ -444,7 +484,44 @@ TEST_F(StartCheckTest, MediaLayouts) {
     EXPECT_EQ(codes, expected) << messages;
     EXPECT_EQ(report.ExitCode(), layout.exitCode) << messages;
     EXPECT_NE(messages.find(layout.messagePiece), std::string::npos) << messages;
+    produced.insert(codes.begin(), codes.end());
   }
+  // Every finding of the catalogue comes from some layout of this table.
+  std::vector<std::string> neverProduced;
+  for (int i = 0; i < kFindingCodeCount; ++i) {
+    std::string code = KindOf(static_cast<FindingCode>(i)).code;
+    if (!produced.count(code)) neverProduced.push_back(code);
+  }
+  EXPECT_EQ(neverProduced, std::vector<std::string>{});
+}
+
+// docs/startcheck.md shows the catalogue itself, row for row, and the JSON
+// Schema lists its codes.
+TEST(FindingCatalogueTest, IsWhatTheDocsAndTheSchemaSay) {
+  std::vector<std::string> catalogue;
+  for (int i = 0; i < kFindingCodeCount; ++i) {
+    FindingKind kind = KindOf(static_cast<FindingCode>(i));
+    const char* severity = kind.severity == Severity::Error     ? "error"
+                           : kind.severity == Severity::Warning ? "warning"
+                                                                : "info";
+    catalogue.push_back("| `" + std::string(kind.code) + "` | " + severity + " | " +
+                        kind.meaning + " |");
+  }
+  std::ifstream docs(std::string(START_DOCS_DIR) + "/startcheck.md");
+  std::vector<std::string> documented;
+  std::regex row(R"(^\| `[a-z0-9-]+` \| (error|warning|info) \| .+ \|$)");
+  for (std::string line; std::getline(docs, line);) {
+    if (std::regex_match(line, row)) documented.push_back(line);
+  }
+  EXPECT_EQ(documented, catalogue);
+
+  std::ifstream schemaFile(std::string(START_DOCS_DIR) + "/startcheck.schema.json");
+  nlohmann::json schema = nlohmann::json::parse(schemaFile);
+  std::vector<std::string> listed =
+      schema["definitions"]["finding"]["properties"]["code"]["enum"].get<std::vector<std::string>>();
+  std::vector<std::string> codes;
+  for (int i = 0; i < kFindingCodeCount; ++i) codes.push_back(KindOf(static_cast<FindingCode>(i)).code);
+  EXPECT_EQ(listed, codes);
 }
 
 TEST(ProgramImageTest, ReadsTheMachineAndTheManifestsExecutionLevel) {

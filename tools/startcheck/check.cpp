@@ -24,11 +24,10 @@ namespace {
 
 const char* const kKeys[4] = {"FileToRun", "ShellExec", "BrowseForFolder", "BrowsePath"};
 
-void Say(CheckReport& report, Severity severity, const char* code, std::string message) {
-  report.findings.push_back({code, severity, std::move(message)});
-}
-void Warn(CheckReport& report, const char* code, std::string message) {
-  Say(report, Severity::Warning, code, std::move(message));
+// Every finding goes through here: its severity is the catalogue's.
+void Say(CheckReport& report, FindingCode code, std::string message) {
+  FindingKind kind = KindOf(code);
+  report.findings.push_back({code, kind.code, kind.severity, std::move(message)});
 }
 
 std::string Str(const TextView& view) { return std::string(view.bytes, view.length); }
@@ -281,7 +280,7 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
                    key == "shellexecute" || key == "icon" || key == "label";
   }
   if (autorunLines) {
-    Warn(report, "autorun-lines-in-settings",
+    Say(report, FindingCode::AutorunLinesInSettings,
          report.settingsPath + " holds lines of an autorun.inf ([autorun], open=, icon=, "
          "label=): those belong in autorun.inf at the media root. The launcher reads only the "
          "section [Information] with FileToRun, ShellExec, BrowseForFolder and BrowsePath.");
@@ -290,7 +289,7 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
   bool mark = StartsWithUtf8Mark(bytes);
   if (IsUtf8Text(bytes, sample)) {
     bool exact = true;
-    Warn(report, mark ? "settings-utf8-with-bom" : "settings-utf8-without-bom",
+    Say(report, mark ? FindingCode::SettingsUtf8WithBom : FindingCode::SettingsUtf8WithoutBom,
          report.settingsPath + " is saved as UTF-8 " +
              (mark ? "with" : "without") + " a byte-order mark and holds "
              "characters outside ASCII: Windows reads it in the ANSI code page, so \"" +
@@ -304,7 +303,7 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
   size_t close = firstLine.rfind(']');
   if (!firstLine.empty() && firstLine[0] == '[' && close != std::string::npos &&
       SameName(Trim(firstLine.substr(1, close - 1)), "Information")) {
-    Say(report, Severity::Error, "settings-utf8-bom-hides-section",
+    Say(report, FindingCode::SettingsUtf8BomHidesSection,
         report.settingsPath + " is saved as UTF-8 with a byte-order mark, and [Information] is "
         "on its first line, right after the mark. Windows' profile reader does not skip the "
         "mark, so it does not see that section: the launcher reads none of its values. Save the "
@@ -316,7 +315,7 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
     bool information = SameName(entry.section, "Information");
     for (const char* key : kKeys) {
       if (!information && SameName(entry.key, key)) {
-        Warn(report, "key-outside-information",
+        Say(report, FindingCode::KeyOutsideInformation,
              std::string(key) + " is in the section [" + entry.section + "] (line " +
                  std::to_string(entry.line) + "): only [Information] is read.");
       }
@@ -329,7 +328,7 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
       if (EditDistance(entry.key, key) <= 2) closest = key;
     }
     if (!known && closest) {
-      Warn(report, "key-misspelt",
+      Say(report, FindingCode::KeyMisspelt,
            "\"" + entry.key + "\" (line " + std::to_string(entry.line) +
                ") is not read: did you mean " + closest + "? Without it, " +
                WithoutKey(closest) + ".");
@@ -338,12 +337,12 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
 
   for (const SettingValue& value : report.values) {
     if (value.cut) {
-      Warn(report, "value-cut",
+      Say(report, FindingCode::ValueCut,
            std::string(value.key) +
                " is longer than 2047 bytes: the launcher reads only the first 2047.");
     }
     if (value.flag && !value.isNumber && !value.text.empty()) {
-      Warn(report, "flag-not-a-number",
+      Say(report, FindingCode::FlagNotANumber,
            std::string(value.key) + " = \"" + value.text +
                "\" is not a number: the flag stays off, so " + OffMeans(value.key) +
                ". Use 1 or 0.");
@@ -407,7 +406,7 @@ void CheckProgram(CheckReport& report, MediaAccess& media) {
   if (report.mode == "ProcessStart" && !script && !image.isImage) {
     std::string file = report.target;
     bool installerPackage = extension == ".msi" || extension == ".msp";
-    Say(report, Severity::Error, "not-a-program",
+    Say(report, FindingCode::NotAProgram,
         "\"" + file + "\" is not a Windows program, and Windows starts only programs as a new "
         "process: nothing would start. " +
         (installerPackage
@@ -420,7 +419,7 @@ void CheckProgram(CheckReport& report, MediaAccess& media) {
   }
   if (!image.isImage) return;
   if (image.machine == 0x8664 || image.machine == 0xAA64) {
-    Warn(report, image.machine == 0x8664 ? "target-64-bit-only" : "target-arm64-only",
+    Say(report, image.machine == 0x8664 ? FindingCode::Target64BitOnly : FindingCode::TargetArm64Only,
          "\"" + report.target + "\" is a " +
              (image.machine == 0x8664 ? "64-bit (x64)" : "64-bit ARM") +
              " program: it does not run on 32-bit Windows" +
@@ -433,14 +432,14 @@ void CheckProgram(CheckReport& report, MediaAccess& media) {
   if (AsksForAdministratorRights(image)) {
     report.elevation = image.executionLevel;
     // What an installer does: worth knowing, nothing to change.
-    Say(report, Severity::Info, "needs-administrator-rights",
+    Say(report, FindingCode::NeedsAdministratorRights,
          "\"" + report.target + "\" asks for administrator rights (its manifest: level=\"" +
              image.executionLevel + "\"): " + how + "Windows asks for the rights when the " +
              "media is opened. A user who cannot give them gets nothing started.");
   } else if (InstallerWord found = InstallerWordOf(report.target, image);
              InstallerDetectionApplies(image) && found.word) {
     report.elevation = "installerDetection";
-    Warn(report, "installer-detection",
+    Say(report, FindingCode::InstallerDetection,
          "\"" + report.target + "\" is a 32-bit program without a requested execution level "
              "whose " + found.where + " holds \"" + found.word + "\": Windows' installer "
              "detection asks for administrator rights for it. " + how + "Windows asks when the "
@@ -462,7 +461,7 @@ void CheckLauncherImage(CheckReport& report, MediaAccess& media) {
   ProgramImage image = ReadProgramImage(bytes);
   if (AsksForAdministratorRights(image)) {
     bool highest = image.executionLevel == "highestAvailable";
-    Say(report, Severity::Info, "launcher-asks-for-rights",
+    Say(report, FindingCode::LauncherAsksForRights,
         std::string("The launcher's manifest asks for ") +
             (highest ? "the highest rights its user has" : "administrator rights") +
             " (level=\"" + image.executionLevel + "\"): Windows asks " +
@@ -474,7 +473,7 @@ void CheckLauncherImage(CheckReport& report, MediaAccess& media) {
   }
   InstallerWord found = InstallerWordOf(report.launcherPath, image);
   if (!image.isImage || !InstallerDetectionApplies(image) || !found.word) return;
-  Warn(report, "launcher-name-elevates",
+  Say(report, FindingCode::LauncherNameElevates,
        "The launcher is a 32-bit program without a requested execution level, and its " +
            found.where + " holds \"" + found.word + "\": Windows' installer detection asks for "
            "administrator rights before it starts, and the program it starts inherits them. "
@@ -493,7 +492,7 @@ std::string ProgramOf(const std::string& commandLine) {
 // launcher name.
 void LookForMisnamedSettings(CheckReport& report, MediaAccess& media) {
   if (media.Find(report.settingsPath + ".txt").kind == EntryKind::File) {
-    Warn(report, "settings-hidden-extension",
+    Say(report, FindingCode::SettingsHiddenExtension,
          "There is no " + report.settingsPath + ", but there is " + report.settingsPath +
              ".txt: it was saved as a text file, and Explorer hides the extension. Rename it "
              "(with file name extensions shown in Explorer's View menu).");
@@ -516,7 +515,7 @@ void LookForMisnamedSettings(CheckReport& report, MediaAccess& media) {
       message += ".ini beside ";
       message += Str(NamePart(View(report.launcherPath)));
       message += ").";
-      Warn(report, "settings-other-name", std::move(message));
+      Say(report, FindingCode::SettingsOtherName, std::move(message));
       return;
     }
   }
@@ -552,24 +551,24 @@ void CheckAutorunFile(CheckReport& report, MediaAccess& media) {
     named.erase(0, named[0] == '.' && named.size() > 1 && named[1] == '\\' ? 2 : 1);
   }
   if (!hasOpen) {
-    Warn(report, "autorun-without-open",
+    Say(report, FindingCode::AutorunWithoutOpen,
          path + " names no program to start (open= or shellexecute= in [autorun]): write "
          "open=" + relative + ".");
   } else if (!SameName(named, relative) && !SameName(named + ".exe", relative)) {
-    Warn(report, "autorun-opens-another-program",
+    Say(report, FindingCode::AutorunOpensAnotherProgram,
          path + " starts " + open + ", not the launcher " + relative + ": write open=" +
              relative + ".");
   }
   if (!hasIcon) {
-    Say(report, Severity::Info, "autorun-without-icon",
+    Say(report, FindingCode::AutorunWithoutIcon,
         path + " gives no icon= for the drive: icon=" + relative + " shows the launcher's.");
   }
   if (hasLabel && label.size() > 32) {
-    Warn(report, "autorun-label-too-long",
+    Say(report, FindingCode::AutorunLabelTooLong,
          "The label in " + path + " is " + std::to_string(label.size()) +
              " characters long: Explorer shows at most 32.");
   }
-  Say(report, Severity::Info, "autorun-optical-only",
+  Say(report, FindingCode::AutorunOpticalOnly,
       "Windows 7 and later follow open= in autorun.inf on CDs and DVDs only: on a USB stick the "
       "user double-clicks " + relative + ".");
 }
@@ -591,13 +590,13 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
                                                                : Existence::No;
       std::string browsePath = report.values[3].text;
       if (IsAbsolute(browsePath)) {
-        Warn(report, "browse-path-absolute",
+        Say(report, FindingCode::BrowsePathAbsolute,
              "BrowsePath \"" + browsePath +
                  "\" is put after the launcher's folder all the same: the folder opened is " +
                  report.parameters + ". Give a path relative to the launcher's folder.");
       }
       if (report.targetExists == Existence::No) {
-        Warn(report, "folder-missing",
+        Say(report, FindingCode::FolderMissing,
              "\"" + report.target + "\" does not exist: Explorer opens all the same, but "
              "shows its default view (This PC or Quick access) instead. Create the folder, or "
              "correct BrowsePath.");
@@ -619,7 +618,7 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
       if (report.targetExists == Existence::No && program != report.file &&
           media.Find(BesideLauncher(report.launcherPath, program)).kind == EntryKind::File) {
         report.target = BesideLauncher(report.launcherPath, program);
-        Say(report, Severity::Error, "shell-open-with-arguments",
+        Say(report, FindingCode::ShellOpenWithArguments,
             "Shell open takes a file only, no arguments: the shell is handed \"" + report.file +
                 "\" as one file name, which does not exist, and nothing opens. Write "
                 "FileToRun=" + program + " alone, or, for a program with arguments, set "
@@ -649,7 +648,7 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
   CheckProgram(report, media);
   if (lookup.blankInProgram && report.values[0].quotedInFile) {
     // FileToRun="Setup Files\Setup.exe": the profile reader took the pair.
-    Warn(report, "quotes-removed",
+    Say(report, FindingCode::QuotesRemoved,
          "FileToRun is written in quotation marks with nothing after them, and Windows' "
          "profile reader removes such a pair: the launcher receives " + report.commandLine +
              " unquoted, and Windows tries \"" +
@@ -657,7 +656,7 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
              "\" (and .exe) first. Write the quotation marks twice: FileToRun=\"\"" +
              report.commandLine + "\"\".");
   } else if (lookup.blankInProgram) {
-    Warn(report, "unquoted-blank",
+    Say(report, FindingCode::UnquotedBlank,
          "FileToRun is not quoted and its program's path has a blank: Windows tries \"" +
              report.commandLine.substr(0, report.commandLine.find(' ')) +
              "\" (and .exe) first, and runs it if it exists. Put the program's path in double "
@@ -694,7 +693,7 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
       break;
   }
   if (media.Find(launcherPath).kind == EntryKind::Missing) {
-    Warn(report, "launcher-missing",
+    Say(report, FindingCode::LauncherMissing,
          "There is no launcher at " + launcherPath + " yet: this is a check of a planned "
          "layout. Put Start.exe there (renamed as you like; it reads the settings file of its "
          "own name).");
@@ -702,11 +701,11 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
   if (report.settingsState == SettingsState::Read) ReadValues(report, media);
   if (report.settingsState == SettingsState::Missing) LookForMisnamedSettings(report, media);
   if (report.settingsState == SettingsState::Directory) {
-    Warn(report, "settings-is-a-folder",
+    Say(report, FindingCode::SettingsIsAFolder,
          "A folder bears the settings file's name: no settings are read.");
   }
   if (report.settingsState == SettingsState::OutsideDosDates) {
-    Warn(report, "settings-date-outside-dos-range",
+    Say(report, FindingCode::SettingsDateOutsideDosRange,
         "The settings file was last written before 1980 or after 2107: the launcher counts "
         "it as absent. Touch it to give it a current date.");
   }
@@ -737,7 +736,7 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
                        }),
         report.findings.end());
     report.elevation.clear();
-    Say(report, Severity::Error, "starts-itself",
+    Say(report, FindingCode::StartsItself,
         "The request names the launcher itself (" + report.target + "): Windows would start "
         "it again, and it would read the same settings and do the same, without end. So the "
         "launcher starts nothing. Name your own program" +
@@ -745,7 +744,7 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
                                            : "."));
   } else if (request.programQuoted) {
     std::string program = ProgramOf(report.commandLine);
-    Warn(report, "launcher-found-first",
+    Say(report, FindingCode::LauncherFoundFirst,
          "FileToRun is not quoted, and Windows tries \"" + written.substr(0, written.find_first_of(" \t")) +
              "\" (and .exe) first, which is the launcher itself. The launcher passes over "
              "itself and starts \"" + program + "\" with the rest of the line as its "
@@ -756,7 +755,7 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
     std::string why = report.settingsState == SettingsState::Read
                           ? "FileToRun is missing or empty in " + report.settingsPath
                           : "there is no settings file " + report.settingsPath + " that counts";
-    Say(report, Severity::Info, "default-target",
+    Say(report, FindingCode::DefaultTarget,
         "The default target is used because " + why + ": " + report.target +
             ", the file of the launcher's own name in the folder Installer beside the "
             "launcher's folder.");
@@ -765,10 +764,10 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
 
   if (report.targetExists == Existence::No && report.mode != "FolderBrowse" &&
       !request.namesLauncher) {
-    Say(report, Severity::Error, "target-missing",
+    Say(report, FindingCode::TargetMissing,
         "\"" + report.target + "\" does not exist: nothing would start.");
   } else if (report.targetExists == Existence::Unknown) {
-    Warn(report, "target-not-checkable",
+    Say(report, FindingCode::TargetNotCheckable,
          "\"" + report.target + "\" lies outside the media folder and cannot be checked here.");
   }
 
@@ -788,7 +787,7 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
     bool exact = true;
     std::string part = Utf8ToAnsi(longPath.substr(start, isName ? std::string::npos : end - start),
                                   exact);
-    Warn(report, "path-outside-ascii",
+    Say(report, FindingCode::PathOutsideAscii,
          (isName ? "The launcher's own name \"" + part + "\" holds"
                  : "The folder \"" + part + "\" in the launcher's path holds") +
              " characters outside ASCII: Windows systems whose ANSI code page holds them find "

@@ -8,19 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "findings.h"
 #include "media_access.h"
 
 enum class SettingsState { Read, Missing, Directory, OutsideDosDates, Unknown };
 enum class Existence { Yes, No, Unknown };
 
-/// Info: worth knowing, changes nothing. Warning: it works, but not as the
-/// author may think, or not everywhere. Error: nothing the author meant
-/// would start.
-enum class Severity { Info, Warning, Error };
-
-/// One thing the checker has to say. `code` is a stable identifier for
-/// scripts; `message` is for people and names the fix where there is one.
+/// One thing the checker has to say. `code` is its stable identifier for
+/// scripts, from the catalogue; `message` is for people and names the fix
+/// where there is one.
 struct Finding {
+  FindingCode id = FindingCode::TargetMissing;
   std::string code;
   Severity severity = Severity::Warning;
   std::string message;
