@@ -411,6 +411,11 @@ TEST_F(StartCheckTest, MediaLayouts) {
        {{"Start.exe", ""}, {"x.exe", ""}, {"autorun.inf", "[autorun]\r\nicon=Start.exe,0\r\n"}},
        Lines({"FileToRun=x.exe"}), 1, "ProcessStart", "x.exe", nullptr,
        {"autorun-without-open", "autorun-optical-only"}, "open="},
+      {"many misspelt keys: a few are told", "E:\\Start.exe", Files({"Start.exe", "x.exe"}),
+       Lines({"FileToRun=x.exe", "ShelExec=1", "ShelExec=2", "ShelExec=3", "ShelExec=4",
+              "ShelExec=5"}),
+       1, "ProcessStart", "x.exe", nullptr, {"key-misspelt", "key-misspelt", "key-misspelt"},
+       "(And 2 more like it.)"},
       // What cannot be seen from here, and what does not run everywhere.
       {"program outside the media folder", "E:\\Start.exe", Files({"Start.exe"}),
        Lines({"FileToRun=C:\\Tools\\x.exe /q"}), 1, "ProcessStart", "C:\\Tools\\x.exe /q",

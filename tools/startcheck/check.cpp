@@ -226,7 +226,15 @@ bool IsUtf8Text(const std::string& file, std::string& sample) {
   size_t begin = bytes.find_last_of(" =\t\r\n\\", first);
   size_t end = bytes.find_first_of(" \t\r\n\\", first);
   begin = begin == std::string::npos ? 0 : begin + 1;
-  sample = bytes.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+  // A message quotes a word, not a file.
+  constexpr size_t kSampleBytes = 40;
+  sample = bytes.substr(begin, std::min(end == std::string::npos ? bytes.size() - begin
+                                                                 : end - begin,
+                                        kSampleBytes));
+  while (!sample.empty() && (static_cast<unsigned char>(sample.back()) & 0xC0) == 0x80) {
+    sample.pop_back();  // no UTF-8 character cut in two
+  }
+  if (!sample.empty() && static_cast<unsigned char>(sample.back()) >= 0xC0) sample.pop_back();
   return true;
 }
 
@@ -325,7 +333,10 @@ void ReadValues(CheckReport& report, MediaAccess& media) {
     const char* closest = nullptr;
     for (const char* key : kKeys) {
       if (SameName(entry.key, key)) known = true;
-      if (EditDistance(entry.key, key) <= 2) closest = key;
+      // Names more than two letters apart in length are never close.
+      size_t length = TextView(key).length;
+      bool near = entry.key.size() <= length + 2 && entry.key.size() + 2 >= length;
+      if (near && EditDistance(entry.key, key) <= 2) closest = key;
     }
     if (!known && closest) {
       Say(report, FindingCode::KeyMisspelt,
@@ -666,6 +677,25 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
 
 }  // namespace
 
+// A file can hold a million misspelt keys: a few of each kind are told,
+// then how many more there are.
+static void KeepAFewOfEachKind(CheckReport& report) {
+  constexpr size_t kShown = 3;
+  std::vector<size_t> counts(kFindingCodeCount, 0);
+  for (const Finding& finding : report.findings) ++counts[static_cast<size_t>(finding.id)];
+  std::vector<size_t> shown(kFindingCodeCount, 0);
+  std::vector<Finding> kept;
+  for (Finding& finding : report.findings) {
+    size_t kind = static_cast<size_t>(finding.id);
+    if (++shown[kind] > kShown) continue;
+    if (shown[kind] == kShown && counts[kind] > kShown) {
+      finding.message += " (And " + std::to_string(counts[kind] - kShown) + " more like it.)";
+    }
+    kept.push_back(std::move(finding));
+  }
+  report.findings = std::move(kept);
+}
+
 CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media) {
   return CheckLaunch(launcherPath, media, AnsiToUtf8(launcherPath));
 }
@@ -797,6 +827,7 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
   }
 
   CheckLauncherImage(report, media);
+  KeepAFewOfEachKind(report);
   return report;
 }
 
