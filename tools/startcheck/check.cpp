@@ -39,8 +39,10 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// Names compare as Windows compares them: the launcher's own rule, which
+// folds ASCII letters only and needs no copy.
 bool SameName(const std::string& left, const std::string& right) {
-  return Lower(left) == Lower(right);
+  return SamePathText(View(left), View(right));
 }
 
 // Letters to change, insert or delete to turn one name into the other.

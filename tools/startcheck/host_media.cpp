@@ -16,28 +16,35 @@
 
 namespace {
 
-// The entry of `folder` whose name matches `name` in any letter case.
-bool FindEntry(const std::string& folder, const std::string& name, std::string& found) {
+std::string Lowered(std::string text) {
+  for (char& byte : text) byte = static_cast<char>(std::tolower(static_cast<unsigned char>(byte)));
+  return text;
+}
+
+}  // namespace
+
+bool HostMedia::FindEntry(const std::string& folder, const std::string& name,
+                          std::string& found) const {
   struct stat info;
   if (stat((folder + "/" + name).c_str(), &info) == 0) {
     found = name;
     return true;
   }
-  DIR* directory = opendir(folder.empty() ? "/" : folder.c_str());
-  if (!directory) return false;
-  bool matched = false;
-  while (dirent* entry = readdir(directory)) {
-    if (SameLetters(entry->d_name, name)) {
-      found = entry->d_name;
-      matched = true;
-      break;
+  auto listed = listings_.find(folder);
+  if (listed == listings_.end()) {
+    listed = listings_.emplace(folder, std::unordered_map<std::string, std::string>()).first;
+    if (DIR* directory = opendir(folder.empty() ? "/" : folder.c_str())) {
+      while (dirent* entry = readdir(directory)) {
+        listed->second.emplace(Lowered(entry->d_name), entry->d_name);  // the first one wins
+      }
+      closedir(directory);
     }
   }
-  closedir(directory);
-  return matched;
+  auto entry = listed->second.find(Lowered(name));
+  if (entry == listed->second.end()) return false;
+  found = entry->second;
+  return true;
 }
-
-}  // namespace
 
 HostMedia::HostMedia(std::string windowsFolder, std::string hostFolder)
     : windowsFolder_(std::move(windowsFolder)), hostFolder_(std::move(hostFolder)) {

@@ -3,7 +3,9 @@
 // Windows' indifference to letter case.
 #pragma once
 
+#include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "media_access.h"
@@ -25,6 +27,12 @@ class HostMedia : public MediaAccess {
   bool HostPath(const std::string& windowsPath, std::string& hostPath) const;
 
  private:
+  /// The entry of a host folder whose name matches in any letter case; each
+  /// folder is listed once, so that many lookups in a large folder stay cheap.
+  bool FindEntry(const std::string& folder, const std::string& name, std::string& found) const;
+
   std::string windowsFolder_;
   std::string hostFolder_;
+  // Host folder -> its names in lower case -> the name as the folder spells it.
+  mutable std::map<std::string, std::unordered_map<std::string, std::string>> listings_;
 };
