@@ -29,9 +29,6 @@ struct LaunchRequest {
   /// found in it (it tries the text before each blank in turn); 0 when not
   /// looked up, and the program is then cut at the first blank.
   size_t programLength = 0;
-  /// ProcessStart: the program was put in quotation marks, so that Windows
-  /// passes over the launcher's own file to the program meant.
-  bool programQuoted = false;
   /// The request could only start the launcher itself: nothing is started.
   bool namesLauncher = false;
 };

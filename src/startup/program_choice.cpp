@@ -48,7 +48,6 @@ bool ChooseProcessProgram(LaunchRequest& request, const ProgramFinder& finder) {
     }
     // Quoted, Windows takes exactly this program and tries no shorter one.
     // (Assign copies its parts before it lets the old text go.)
-    request.programQuoted = true;
     return request.targetDirectory.Assign({DirectoryOf(line.Head(end))}) &&
            request.commandLine.Assign({"\"", line.Head(end), "\"", line.After(end)});
   }

@@ -27,7 +27,7 @@ bool AddsExtension(const TextView& name);
 ///   in turn, then the whole line, and starts the first that names a file.
 ///   When that file is the launcher, the next candidate that names another
 ///   file is started instead, in quotation marks, with the rest of the line
-///   as its arguments; when there is none, nothing is started. Otherwise the
+///   as its arguments (the command line changes only then); when there is none, nothing is started. Otherwise the
 ///   line stays as written, and `programLength` says where its program ends.
 /// - ProcessStart, quoted: the program in the quotation marks.
 /// - ShellOpen: the file as a whole, and with ".exe" when it has none.

@@ -154,6 +154,18 @@ std::string Manifest(const std::string& level) {
          "</requestedPrivileges></security></trustInfo></assembly>";
 }
 
+// Gives the file a last-write time before the MS-DOS dates begin.
+bool DateIn1975(const fs::path& path) {
+  struct tm when = {};
+  when.tm_year = 75;
+  when.tm_mon = 5;
+  when.tm_mday = 1;
+  when.tm_hour = 12;
+  time_t stamp = mktime(&when);
+  struct utimbuf times = {stamp, stamp};
+  return utime(path.c_str(), &times) == 0;
+}
+
 std::string Lines(std::initializer_list<const char*> lines) {
   std::string text = "[Information]\r\n";
   for (const char* line : lines) text += std::string(line) + "\r\n";
@@ -453,14 +465,7 @@ TEST_F(StartCheckTest, MediaLayouts) {
     for (const auto& [file, content] : layout.files) Make(file, content);
     if (!layout.settings.empty()) Make(Settings(layout.launcher), layout.settings);
     if (layout.settingsDatedIn1975) {
-      struct tm when = {};
-      when.tm_year = 75;
-      when.tm_mon = 5;
-      when.tm_mday = 1;
-      when.tm_hour = 12;
-      time_t stamp = mktime(&when);
-      struct utimbuf times = {stamp, stamp};
-      ASSERT_EQ(utime((root_ / Settings(layout.launcher)).c_str(), &times), 0);
+      ASSERT_TRUE(DateIn1975(root_ / Settings(layout.launcher)));
     }
     CheckReport report = Check(layout.launcher);
     EXPECT_EQ(report.mode, layout.mode);
@@ -679,14 +684,7 @@ TEST_F(StartCheckTest, SettingsLastWrittenBefore1980CountAsAbsent) {
   Make("Start.exe");
   Make("Installer/Start.exe");
   Make("Start.ini", Lines({"FileToRun=x.exe"}));
-  struct tm when = {};
-  when.tm_year = 75;
-  when.tm_mon = 5;
-  when.tm_mday = 1;
-  when.tm_hour = 12;
-  time_t stamp = mktime(&when);
-  struct utimbuf times = {stamp, stamp};
-  ASSERT_EQ(utime((root_ / "Start.ini").c_str(), &times), 0);
+  ASSERT_TRUE(DateIn1975(root_ / "Start.ini"));
   CheckReport report = Check("E:\\Start.exe");
   EXPECT_EQ(report.settingsState, SettingsState::OutsideDosDates);
   EXPECT_EQ(report.commandLine, "E:\\..\\Installer\\Start.exe");

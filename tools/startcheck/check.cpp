@@ -12,6 +12,7 @@
 
 #include "paths/path_names.h"
 #include "code_page.h"
+#include "media_path.h"
 #include "profile_reader.h"
 #include "program_image.h"
 #include "settings/integer_text.h"
@@ -81,26 +82,6 @@ bool HasProgramExtension(const std::string& path) {
          extension == ".cmd";
 }
 
-// The path with "." and ".." resolved, as Windows makes a path full.
-std::string ResolvedPath(const std::string& path) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find('\\', start);
-    if (end == std::string::npos) end = path.size();
-    std::string part = path.substr(start, end - start);
-    if (part == ".." && parts.size() > 1) {
-      parts.pop_back();
-    } else if (part != "." && part != "..") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
-  std::string joined;
-  for (size_t i = 0; i < parts.size(); ++i) joined += (i ? "\\" : "") + parts[i];
-  return joined;
-}
-
 // Where Windows would find a program name, seen on the media: beside the
 // launcher. The launcher's own path counts as the launcher even before it is
 // put there.
@@ -113,8 +94,13 @@ CandidateFile FindOnMedia(void* context, const char* name, const char* extension
   const MediaFinder& finder = *static_cast<const MediaFinder*>(context);
   std::string candidate = name;
   if (extension != nullptr && AddsExtension(View(candidate))) candidate += extension;
-  std::string path = ResolvedPath(BesideLauncher(*finder.launcherPath, candidate));
-  if (SamePathText(View(path), View(ResolvedPath(*finder.launcherPath)))) {
+  std::string path = BesideLauncher(*finder.launcherPath, candidate);
+  // The walk from the launcher's folder resolves "." and "..": one step down
+  // to the launcher's own name is the launcher.
+  const std::string& launcher = *finder.launcherPath;
+  WalkFromFolder walk;
+  if (WalkTo(Str(DirectoryPart(View(launcher))), path, walk) && walk.up == 0 &&
+      walk.down.size() == 1 && SameName(walk.down[0], Str(NamePart(View(launcher))))) {
     return CandidateFile::Launcher;
   }
   return finder.media->Find(path).kind == EntryKind::File ? CandidateFile::Other
@@ -174,6 +160,13 @@ ProgramLookup FindProgram(const std::string& launcherPath, const std::string& co
   return lookup;
 }
 
+// Blanks and tabs off both ends.
+std::string Trim(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  size_t last = text.find_last_not_of(" \t");
+  return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
 // The text after the first "=" on a line of the file, blanks at both ends
 // removed.
 std::string RawValueOnLine(const std::string& bytes, size_t line) {
@@ -187,17 +180,7 @@ std::string RawValueOnLine(const std::string& bytes, size_t line) {
   std::string text = bytes.substr(start, end == std::string::npos ? std::string::npos : end - start);
   size_t equals = text.find('=');
   if (equals == std::string::npos) return "";
-  text = text.substr(equals + 1);
-  size_t first = text.find_first_not_of(" \t");
-  size_t last = text.find_last_not_of(" \t");
-  return first == std::string::npos ? "" : text.substr(first, last - first + 1);
-}
-
-// Blanks and tabs off both ends.
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  size_t last = text.find_last_not_of(" \t");
-  return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+  return Trim(text.substr(equals + 1));
 }
 
 bool StartsWithUtf8Mark(const std::string& bytes) { return bytes.compare(0, 3, "\xEF\xBB\xBF") == 0; }
@@ -640,7 +623,8 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
         report.targetExists = Existence::Yes;
         return;
       }
-      CheckProgram(report, media);
+      // The launcher's own image says nothing of a target: it starts nothing.
+      if (!request.namesLauncher) CheckProgram(report, media);
       return;
     }
     case LaunchMode::ProcessStart:
@@ -658,7 +642,7 @@ void DescribeRequest(CheckReport& report, const LaunchRequest& request, MediaAcc
   ProgramLookup lookup = FindProgram(report.launcherPath, report.commandLine, media);
   report.target = lookup.program;
   report.targetExists = lookup.exists;
-  CheckProgram(report, media);
+  if (!request.namesLauncher) CheckProgram(report, media);
   if (lookup.blankInProgram && report.values[0].quotedInFile) {
     // FileToRun="Setup Files\Setup.exe": the profile reader took the pair.
     Say(report, FindingCode::QuotesRemoved,
@@ -757,24 +741,13 @@ CheckReport CheckLaunch(const std::string& launcherPath, MediaAccess& media,
   if (!AvoidSelfStart(request, ProgramFinder{FindOnMedia, &finder})) return report;
   DescribeRequest(report, request, media);
   if (request.namesLauncher) {
-    // What the target's image says is beside the point: it is the launcher.
-    report.findings.erase(
-        std::remove_if(report.findings.begin(), report.findings.end(),
-                       [](const Finding& finding) {
-                         return finding.code.rfind("target-", 0) == 0 ||
-                                finding.code == "installer-detection" ||
-                                finding.code == "needs-administrator-rights" ||
-                                finding.code == "not-a-program";
-                       }),
-        report.findings.end());
-    report.elevation.clear();
     Say(report, FindingCode::StartsItself,
         "The request names the launcher itself (" + report.target + "): Windows would start "
         "it again, and it would read the same settings and do the same, without end. So the "
         "launcher starts nothing. Name your own program" +
             (report.mode == "ProcessStart" ? ", in quotation marks when its path has a blank."
                                            : "."));
-  } else if (request.programQuoted) {
+  } else if (report.commandLine != written) {  // the launcher quoted the program meant
     std::string program = ProgramOf(report.commandLine);
     Say(report, FindingCode::LauncherFoundFirst,
          "FileToRun is not quoted, and Windows tries \"" + written.substr(0, written.find_first_of(" \t")) +

@@ -1,6 +1,6 @@
 #include "platform/fault_guard.h"
 
-#include "platform/windows/windows_api.h"
+#include "platform/windows/thread_block.h"
 
 namespace {
 
@@ -36,18 +36,6 @@ FaultRecord RecordOf(const EXCEPTION_RECORD& exception) {
   return fault;
 }
 
-// The thread's id, as GetCurrentThreadId reads it: from the thread's
-// information block (its client id, at gs:0x48 or fs:0x24).
-DWORD CurrentThread() {
-  DWORD thread;
-#ifdef _WIN64
-  __asm__("movl %%gs:0x48, %0" : "=r"(thread));
-#else
-  __asm__("movl %%fs:0x24, %0" : "=r"(thread));
-#endif
-  return thread;
-}
-
 #ifndef _WIN64
 // The head of the thread's handler chain is the first word of its
 // information block, at fs:0.
@@ -79,7 +67,7 @@ bool InOwnImage(const void* address) {
 LONG WINAPI OnFault(EXCEPTION_POINTERS* info) {
   const EXCEPTION_RECORD& exception = *info->ExceptionRecord;
   if (!IsSystemFault(exception.ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
-  DWORD thread = CurrentThread();
+  DWORD thread = CurrentThreadId();
   Guard* guard = armedGuard;
   if (guard && guard->thread != thread) return EXCEPTION_CONTINUE_SEARCH;
   if (!guard) {
@@ -109,7 +97,7 @@ LONG WINAPI OnFault(EXCEPTION_POINTERS* info) {
 }
 
 LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS* info) {
-  if (lastResortReport && CurrentThread() == launcherThread) {
+  if (lastResortReport && CurrentThreadId() == launcherThread) {
     lastResortReport(RecordOf(*info->ExceptionRecord));
   }
   return EXCEPTION_CONTINUE_SEARCH;
@@ -124,7 +112,7 @@ __attribute__((noipa, target("general-regs-only"))) bool RunGuarded(void (*body)
                                                                    void* context) {
   Guard guard;
   guard.stackAnchor = reinterpret_cast<const char*>(&guard);
-  guard.thread = CurrentThread();
+  guard.thread = CurrentThreadId();
 #ifndef _WIN64
   guard.handlerChain = HandlerChainHead();
 #endif
@@ -145,7 +133,7 @@ __attribute__((noipa, target("general-regs-only"))) bool RunGuarded(void (*body)
 
 void InstallFaultHandlers(void (*report)(const FaultRecord& fault)) {
   lastResortReport = report;
-  launcherThread = CurrentThread();
+  launcherThread = CurrentThreadId();
   AddVectoredExceptionHandler(1, OnFault);
   SetUnhandledExceptionFilter(OnUnhandledFault);
 }

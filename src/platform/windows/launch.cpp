@@ -1,6 +1,7 @@
 #include "platform/launch.h"
 
 #include "platform/windows/system_library.h"
+#include "platform/windows/thread_block.h"
 // After <windows.h>, which it needs.
 #include <shellapi.h>
 
@@ -65,14 +66,5 @@ uint32_t StartProcess(char* commandLine, const char* currentDirectory) {
                      currentDirectory, &startup, &process)) {
     return 0;
   }
-  // GetLastError, read where it reads it: the thread's information block
-  // (gs:0x68 or fs:0x34); one import fewer keeps the import tables within
-  // one file block.
-  DWORD error;
-#ifdef _WIN64
-  __asm__("movl %%gs:0x68, %0" : "=r"(error));
-#else
-  __asm__("movl %%fs:0x34, %0" : "=r"(error));
-#endif
-  return error;
+  return LastErrorValue();
 }
